@@ -1,0 +1,19 @@
+// Loading and releasing engine modules, each step logged.
+#pragma once
+
+#include "platform/types.h"
+
+namespace selvane {
+
+// The module's handle, 0 when it cannot be loaded.  Takes one reference
+// that SelvaneFreeLibrary gives back.
+NativeUInt SelvaneLoadLibrary(const string& aName);
+
+// Releases the reference this library holds; writes back the handle of a
+// module of that file name still loaded, 0 once it is gone.
+void SelvaneFreeLibrary(NativeUInt& aHandle);
+
+// "System error %d. %s" for the calling thread's last error.
+string SystemErrorText();
+
+}  // namespace selvane

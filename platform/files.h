@@ -1,0 +1,46 @@
+// Files, directories and path names.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace platform {
+
+inline constexpr char16_t PathDelim = u'/';
+inline constexpr char16_t PathListSeparator = u':';
+
+// Every call that fails sets the thread's last error (last_error.h).
+
+bool FileExists(const std::u16string& path);        // regular file, links followed
+bool DirectoryExists(const std::u16string& path);   // links followed
+bool DeleteFile(const std::u16string& path);
+bool RenameFile(const std::u16string& from, const std::u16string& to);  // replaces `to`
+bool CopyFile(const std::u16string& from, const std::u16string& to);    // replaces `to`
+bool MakeDirectories(const std::u16string& path);   // with parents; an existing one is fine
+bool RemoveDirectory(const std::u16string& path);   // empty directory only
+
+// Creates or truncates the file and writes all bytes; a short write fails.
+bool WriteWholeFile(const std::u16string& path, const void* data, std::size_t size);
+// Reads the whole file; false when it cannot be read.
+bool ReadWholeFile(const std::u16string& path, std::string& contents);
+
+// Names of the entries of a directory, without "." and "..", unsorted.
+bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& names);
+
+// $TMPDIR when set and absolute, else /tmp; no trailing "/".
+std::u16string TempDirectory();
+std::u16string CurrentDirectory();
+
+// Lexical absolute path: the current directory prefixed to a relative path,
+// ".", ".." and repeated "/" folded.  No link is resolved.
+std::u16string AbsolutePath(std::u16string_view path);
+
+// The text up to the last "/" (without it), or empty; and the text after it.
+std::u16string ExtractFileDir(std::u16string_view path);
+std::u16string ExtractFileName(std::u16string_view path);
+
+}  // namespace platform
