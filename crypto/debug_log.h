@@ -1,6 +1,8 @@
 // The debug log: every log line of selvane2x goes to one host callback.
 #pragma once
 
+#include <vector>
+
 #include "platform/types.h"
 
 namespace selvane {
@@ -20,7 +22,15 @@ void DebugLog(const string& aLine) noexcept;
 // yet listed, and lists it when it exports SetCryptDebugCallBackProc.
 void SetCryptDebugCallBackProcToLib(NativeUInt aModule);
 
-// What the export SetCryptDebugCallBackProc does.
+// Drops a module from the list once this library no longer holds it, so
+// that the export never calls into a handle that may be gone.
+void ForgetCallBackLib(NativeUInt aModule);
+
+// The modules that received the callback, in that order.
+std::vector<NativeUInt> CallBackLibsSnapshot();
+
+// What the export SetCryptDebugCallBackProc does: stores the callback, then
+// hands it to every listed module (one that raises is skipped).
 void SetCryptDebugCallBack(TCryptDebugCallBack aCallBack);
 
 }  // namespace selvane

@@ -61,3 +61,9 @@ inline void* EntrySlot(const TCryptEngineFunctions& table, const TEntryInfo& inf
 }
 
 }  // namespace selvane
+
+// (leading..., the parameters of Params): an entry's parameters behind others.
+#define SELVANE_PARAMS_WITH(Params, ...) SELVANE_JOIN_I((__VA_ARGS__), SELVANE_UNPAREN Params)
+// The same for argument lists, when forwarding.
+#define SELVANE_ARGS_WITH(Args, ...) SELVANE_JOIN_I((__VA_ARGS__), SELVANE_UNPAREN Args)
+#define SELVANE_JOIN_I(leading, ...) (SELVANE_UNPAREN leading __VA_OPT__(, ) __VA_ARGS__)

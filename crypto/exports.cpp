@@ -1,1 +1,168 @@
-// placeholder
+// The 85 exports of selvane2x.  No exception leaves any of them: each one
+// catches everything and gives its fixed answer.
+#define SELVANE_BUILDING_LIBRARY
+#include "include/selvane2x.h"
+
+#include <memory>
+#include <type_traits>
+
+#include "crypto/debug_log.h"
+#include "crypto/engine_handle.h"
+#include "crypto/engine_registry.h"
+#include "crypto/root_path.h"
+#include "platform/text.h"
+
+using selvane::CryptoCollections;
+using selvane::TCryptoCollections;
+using selvane::TCryptoEngineWithName;
+
+namespace {
+
+TCryptoEngineWithName* AsHandle(void* aHandle) {
+  return static_cast<TCryptoEngineWithName*>(aHandle);
+}
+
+// The handle rule: a nil handle answers -1 (procedures do nothing); otherwise
+// the registry's method of the export's name with the handle's engine object
+// and engine type; any exception answers -1 (procedures return).
+template <int No>
+struct TExport {
+  template <class R, class M, class... A>
+  static R Call(void* aHandle, M aMethod, A... aArgs) {
+    try {
+      if (TCryptoEngineWithName* handle = AsHandle(aHandle)) {
+        return (CryptoCollections().*aMethod)(handle->EngineHandle, handle->EngineType, aArgs...);
+      }
+    } catch (...) {
+    }
+    if constexpr (!std::is_void_v<R>) return -1;
+  }
+};
+
+// SetCryptoParamValue: the engine never sees a nil value or one longer than
+// its own limit.
+template <>
+struct TExport<11> {
+  template <class R, class M>
+  static R Call(void* aHandle, M aMethod, Integer i, PWideChar Value) {
+    try {
+      TCryptoEngineWithName* handle = AsHandle(aHandle);
+      if (handle == nullptr) return -1;
+      TCryptoCollections& registry = CryptoCollections();
+      const Integer maxLen =
+          registry.GetMaxCryptoParamValueLength(handle->EngineHandle, handle->EngineType);
+      if (maxLen < 0) return -1;
+      string value = platform::WideFrom(Value);
+      if (value.size() > static_cast<std::size_t>(maxLen)) value.resize(static_cast<std::size_t>(maxLen));
+      return (registry.*aMethod)(handle->EngineHandle, handle->EngineType, i, value.data());
+    } catch (...) {
+      return -1;
+    }
+  }
+};
+
+// SetRootPath: the process-wide root first; a refused root leaves the
+// engine's own root unchanged.
+template <>
+struct TExport<30> {
+  template <class R, class M>
+  static R Call(void* aHandle, M aMethod, PWideChar aRootPath) {
+    try {
+      TCryptoEngineWithName* handle = AsHandle(aHandle);
+      if (handle == nullptr) return;
+      selvane::SetOrvRoot(platform::WideFrom(aRootPath));
+      (CryptoCollections().*aMethod)(handle->EngineHandle, handle->EngineType, aRootPath);
+    } catch (...) {
+    }
+  }
+};
+
+}  // namespace
+
+#define SELVANE_EXPORT_Life(No, Name, Result, Params, Args)
+#define SELVANE_EXPORT_Call(No, Name, Result, Params, Args)                                  \
+  extern "C" Result stdcall Name SELVANE_PARAMS_WITH(Params, void* Handle) {                 \
+    return TExport<No>::Call<Result> SELVANE_ARGS_WITH(Args, Handle, &TCryptoCollections::Name); \
+  }
+#define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
+  SELVANE_EXPORT_##Kind(No, Name, Result, Params, Args)
+#include "crypto/engine_entries.def"
+#undef SELVANE_EXPORT_Call
+#undef SELVANE_EXPORT_Life
+
+// --- engine types and lifetime ---------------------------------------------
+
+extern "C" void stdcall GetCryptoEngineTypes(int32_t Index, char16_t* TypeName) {
+  if (TypeName == nullptr) return;
+  try {
+    TypeName[0] = u'\0';
+    const string name = selvane::EngineTypeNameByCode(Index);
+    if (!name.empty()) platform::WideCopyAll(TypeName, name);
+  } catch (...) {
+  }
+}
+
+extern "C" int32_t stdcall GetMaxCryptoEngineTypeLength(void) {
+  return SELVANE_MAX_ENGINE_TYPE_LENGTH;
+}
+
+extern "C" int32_t stdcall GetCryptoEngineStatus(char16_t* EngineType) {
+  try {
+    return CryptoCollections().GetCryptoEngineStatus(EngineType);
+  } catch (...) {
+    return -1;
+  }
+}
+
+extern "C" int32_t stdcall CheckEngineCompatibles(char16_t* EngineType1, char16_t* EngineType2) {
+  try {
+    return CryptoCollections().CheckEngineCompatibles(EngineType1, EngineType2);
+  } catch (...) {
+    return 0;
+  }
+}
+
+extern "C" void* stdcall InitCryptoEngine(char16_t* EngineType) {
+  try {
+    auto handle = std::make_unique<TCryptoEngineWithName>();
+    handle->EngineType = platform::WideFrom(EngineType);
+    handle->EngineHandle = CryptoCollections().InitCryptoEngine(EngineType);
+    if (handle->EngineHandle == nullptr) return nullptr;
+    return handle.release();  // the host owns it until DoneCryptoEngine
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+extern "C" void stdcall GetCryptoEngineType(void* Handle, char16_t* TypeName) {
+  if (TypeName == nullptr || Handle == nullptr) return;
+  try {
+    platform::WideCopy(TypeName, AsHandle(Handle)->EngineType, SELVANE_MAX_ENGINE_TYPE_LENGTH - 1);
+  } catch (...) {
+  }
+}
+
+extern "C" void stdcall DoneCryptoEngine(void* Handle) {
+  try {
+    std::unique_ptr<TCryptoEngineWithName> handle(AsHandle(Handle));
+  } catch (...) {
+  }
+}
+
+extern "C" int32_t stdcall GenerateNewSEKMDM(void*) { return -1; }
+
+// --- debug log and root ----------------------------------------------------
+
+extern "C" void stdcall SetCryptDebugCallBackProc(TCryptDebugCallBack aCallBack) {
+  try {
+    selvane::SetCryptDebugCallBack(aCallBack);
+  } catch (...) {
+  }
+}
+
+extern "C" void stdcall SetDllRoot(char16_t* aRootPath) {
+  try {
+    selvane::SetOrvRoot(platform::WideFrom(aRootPath));
+  } catch (...) {
+  }
+}

@@ -30,7 +30,16 @@ struct PlatformFileVersionNote {
   std::uint16_t Numbers[4];  // major, minor, release, build
 };
 
-#define PLATFORM_FILE_VERSION(major, minor, release, build)                     \
-  extern "C" __attribute__((section(".note.file-version"), aligned(4), used))   \
-  const PlatformFileVersionNote platform_file_version_note = {                  \
+// A section named ".note.*" comes out as SHT_NOTE and the linker gathers it
+// into a PT_NOTE segment; "retain" keeps it from --gc-sections.
+#if defined(__has_attribute) && __has_attribute(retain)
+#define PLATFORM_NOTE_RETAIN retain,
+#else
+#define PLATFORM_NOTE_RETAIN
+#endif
+
+#define PLATFORM_FILE_VERSION(major, minor, release, build)                      \
+  extern "C" __attribute__((section(".note.file-version"), aligned(4),           \
+                            PLATFORM_NOTE_RETAIN used))                          \
+  const PlatformFileVersionNote platform_file_version_note = {                   \
       12, 8, 1, "FileVersion", {(major), (minor), (release), (build)}}

@@ -19,7 +19,10 @@ bool FileExists(const std::u16string& path);        // regular file, links follo
 bool DirectoryExists(const std::u16string& path);   // links followed
 bool DeleteFile(const std::u16string& path);
 bool RenameFile(const std::u16string& from, const std::u16string& to);  // replaces `to`
-bool CopyFile(const std::u16string& from, const std::u16string& to);    // replaces `to`
+// Copies contents, permission bits and modification time.  Replaces `to`
+// only once the copy is complete (a failed copy leaves it as it was); with
+// failIfExists an existing `to` makes the call fail with EEXIST.
+bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfExists = false);
 bool MakeDirectories(const std::u16string& path);   // with parents; an existing one is fine
 bool RemoveDirectory(const std::u16string& path);   // empty directory only
 
@@ -36,7 +39,8 @@ std::u16string TempDirectory();
 std::u16string CurrentDirectory();
 
 // Lexical absolute path: the current directory prefixed to a relative path,
-// ".", ".." and repeated "/" folded.  No link is resolved.
+// ".", ".." and repeated "/" folded; a trailing "/" is kept.  No link is
+// resolved.  Empty for an empty path or when the current directory is gone.
 std::u16string AbsolutePath(std::u16string_view path);
 
 // The text up to the last "/" (without it), or empty; and the text after it.

@@ -18,8 +18,9 @@ inline bool IsValidModule(ModuleHandle handle) { return handle > 32; }
 ModuleHandle LoadModule(const std::u16string& fileOrPath);
 
 // A module already loaded in the process whose file-name part is exactly
-// `fileName` (letter case counts); 0 when there is none.  With addReference
-// the caller owns one reference that FreeModule releases.
+// `fileName` (letter case counts; a name with "/" is compared as an absolute
+// path); 0 when there is none.  With addReference the caller owns one
+// reference that FreeModule releases.
 ModuleHandle FindLoadedModule(const std::u16string& fileName, bool addReference);
 
 // The address of a symbol that the module itself defines.  A symbol that the
@@ -27,7 +28,8 @@ ModuleHandle FindLoadedModule(const std::u16string& fileName, bool addReference)
 void* ModuleSymbol(ModuleHandle module, const char* name);
 
 // Releases one reference.  False (and last error) for a handle that names no
-// loaded module.
+// loaded module, and for a module that nobody opened (one loaded only as a
+// dependency of another).
 bool FreeModule(ModuleHandle module);
 
 // The module's full file name; handle 0 gives the program's own executable,

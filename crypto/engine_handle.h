@@ -1,0 +1,20 @@
+// TCryptoEngineWithName: the handle a host gets from InitCryptoEngine.
+#pragma once
+
+#include "platform/types.h"
+
+namespace selvane {
+
+class TCryptoEngineWithName {
+ public:
+  TCryptoEngineWithName() = default;
+  // Hands the engine object to its table's DoneEngine; never throws.
+  ~TCryptoEngineWithName();
+  TCryptoEngineWithName(const TCryptoEngineWithName&) = delete;
+  TCryptoEngineWithName& operator=(const TCryptoEngineWithName&) = delete;
+
+  string EngineType;               // as the host passed it
+  Pointer EngineHandle = nullptr;  // the engine object; never nil in a host's handle
+};
+
+}  // namespace selvane

@@ -1,0 +1,339 @@
+#include "crypto/engine_registry.h"
+
+#include <array>
+#include <memory>
+#include <string_view>
+
+#include "crypto/builtin_table.h"
+#include "crypto/debug_log.h"
+#include "crypto/module_loader.h"
+#include "platform/modules.h"
+#include "platform/text.h"
+
+namespace selvane {
+
+// One engine type: its code, its exact (case-sensitive) name and the module
+// file and registry fields that serve it; built-in types have no module.
+struct TCryptoCollections::TEngineType {
+  Integer Code;
+  std::u16string_view Name;
+  const char16_t* ModuleFile;
+  NativeUInt TCryptoCollections::*DLLHandle;
+  TStoredTable TCryptoCollections::*Functions;
+};
+
+namespace {
+
+// Field prefix and module file of each engine type served by a module.
+#define SELVANE_MODULE_TYPE(Prefix) \
+  &TCryptoCollections::F##Prefix##_DLLHandle, &TCryptoCollections::F##Prefix##_Functions
+
+}  // namespace
+
+const TCryptoCollections::TEngineType* TCryptoCollections::FindEngineType(
+    const string& aEngineType) {
+  using T = TCryptoCollections;
+  static constexpr std::array<TEngineType, 28> EngineTypes = {{
+      {1, u"Emulation/1.0", nullptr, nullptr, &T::FEmulators_Functions},
+      {2, u"Emulation/2.0", nullptr, nullptr, &T::FEmulators_Functions},
+      {3, u"Amber/4.0", u"kv_amsel.dll", SELVANE_MODULE_TYPE(Amber4)},
+      {4, u"Brightline Crypto/2.35", u"kv_birke.dll", SELVANE_MODULE_TYPE(Brightline235)},
+      {5, u"Corvel-W/4", u"kv_corvo.dll", SELVANE_MODULE_TYPE(Corvel4)},
+      {6, u"Dunmark 1.1", u"kv_dorne.dll", SELVANE_MODULE_TYPE(Dunmark)},
+      {7, u"Orison COM/2.2", u"kv_elvar.dll", SELVANE_MODULE_TYPE(Orison22)},
+      {8, u"Garnet CSP/1.1", u"kv_garth.dll", SELVANE_MODULE_TYPE(Garnet)},
+      {9, u"System Crypto API 2.0", u"kv_garth.dll", SELVANE_MODULE_TYPE(Garnet)},
+      {10, u"D-Mark v2.x", u"kv_fenlo.dll", SELVANE_MODULE_TYPE(Dunmark2x)},
+      {11, u"D-Mark v1.34 (PSE)", u"kv_holme.dll", SELVANE_MODULE_TYPE(DunmarkWin)},
+      {12, u"Isle Guard", u"kv_istra.dll", SELVANE_MODULE_TYPE(Isle)},
+      {13, u"Jasper SSL", u"kv_jarro.dll", SELVANE_MODULE_TYPE(Jasper)},
+      {14, u"Keyline-K (c) Kestrel JSC.", u"kv_kesto.dll", SELVANE_MODULE_TYPE(Kestrel)},
+      {15, u"Lumen Crypto Engine", u"kv_lurno.dll", SELVANE_MODULE_TYPE(Lumen)},
+      {16, u"Morrow-C", u"kv_morva.dll", SELVANE_MODULE_TYPE(MorrowC)},
+      {17, u"Nimbus CSP", u"kv_nessi.dll", SELVANE_MODULE_TYPE(Nimbus)},
+      {18, u"Orison 32x", u"kv_orlen.dll", SELVANE_MODULE_TYPE(Orison3x)},
+      {19, u"Pinnacle-C", u"kv_pelto.dll", SELVANE_MODULE_TYPE(PinnacleC)},
+      {20, u"QuillSSL", u"kv_quarn.dll", SELVANE_MODULE_TYPE(QuillSSL)},
+      {21, u"Emulation/1.0", nullptr, nullptr, &T::FEmulators_Functions},
+      {22, u"SMS", u"kv_rasko.dll", SELVANE_MODULE_TYPE(SMS)},
+      {23, u"Password", u"kv_sirne.dll", SELVANE_MODULE_TYPE(PASS)},
+      {24, u"Token Pass", u"kv_tulve.dll", SELVANE_MODULE_TYPE(TokenPass)},
+      {25, u"Orison 33x", u"kv_ulmar.dll", SELVANE_MODULE_TYPE(Orison33)},
+      {26, u"Rune Token", u"kv_vesko.dll", SELVANE_MODULE_TYPE(RuneToken)},
+      {27, u"Tally Control", u"kv_wolde.dll", SELVANE_MODULE_TYPE(Tally)},
+      {28, u"mySigner", u"kv_yarne.dll", SELVANE_MODULE_TYPE(MySigner)},
+  }};
+  if (aEngineType.empty()) return nullptr;
+  for (const TEngineType& type : EngineTypes) {
+    if (type.Name == aEngineType) return &type;
+  }
+  return nullptr;
+}
+
+#undef SELVANE_MODULE_TYPE
+
+string EngineTypeNameByCode(Integer aCode) {
+  // Codes run 1 to 28 in table order; look the code up through the table so
+  // that it stays the one place that pairs codes with names.
+  static constexpr std::array<std::u16string_view, 28> Names = {
+      u"Emulation/1.0", u"Emulation/2.0", u"Amber/4.0", u"Brightline Crypto/2.35",
+      u"Corvel-W/4", u"Dunmark 1.1", u"Orison COM/2.2", u"Garnet CSP/1.1",
+      u"System Crypto API 2.0", u"D-Mark v2.x", u"D-Mark v1.34 (PSE)", u"Isle Guard",
+      u"Jasper SSL", u"Keyline-K (c) Kestrel JSC.", u"Lumen Crypto Engine", u"Morrow-C",
+      u"Nimbus CSP", u"Orison 32x", u"Pinnacle-C", u"QuillSSL",
+      u"Emulation/1.0", u"SMS", u"Password", u"Token Pass",
+      u"Orison 33x", u"Rune Token", u"Tally Control", u"mySigner"};
+  if (aCode < 1 || aCode > static_cast<Integer>(Names.size())) return {};
+  return string(Names[static_cast<std::size_t>(aCode - 1)]);
+}
+
+// --- tables ---------------------------------------------------------------
+
+bool TCryptoCollections::FunctionsReady(const TCryptEngineFunctions& aTable) {
+  for (std::size_t i = 0; i < RequiredEntryCount; ++i) {
+    if (EntrySlot(aTable, EntryInfos[i]) == nullptr) return false;
+  }
+  return true;
+}
+
+void TCryptoCollections::LoadFunctionsByName(NativeUInt aModule, TCryptEngineFunctions& aTable) {
+  for (const TEntryInfo& info : EntryInfos) {
+    EntrySlot(aTable, info) = platform::ModuleSymbol(aModule, info.Name);
+  }
+}
+
+bool TCryptoCollections::FillBuiltinFunctions() {
+  std::lock_guard lock(RegistryLock());
+  TStoredTable& stored = FEmulators_Functions;
+  if (!stored.bReady.load(std::memory_order_relaxed)) {
+    FillEmulatorFunctions(stored.Functions);
+    if (FunctionsReady(stored.Functions)) stored.bReady.store(true, std::memory_order_release);
+  }
+  return stored.bReady.load(std::memory_order_relaxed);
+}
+
+bool TCryptoCollections::LoadCryptFunctions_inlock(const char16_t* aModuleFile,
+                                                   NativeUInt& aModuleHandle,
+                                                   TStoredTable& aStoredTable) {
+  if (aModuleHandle == 0) {
+    aModuleHandle = SelvaneLoadLibrary(aModuleFile);
+    if (aModuleHandle == 0) {
+      DebugLog(u"LoadCryptFunctions - can not load library " + string(aModuleFile));
+      return false;
+    }
+  }
+  if (!aStoredTable.bReady.load(std::memory_order_relaxed)) {
+    LoadFunctionsByName(aModuleHandle, aStoredTable.Functions);
+    if (FunctionsReady(aStoredTable.Functions)) {
+      aStoredTable.bReady.store(true, std::memory_order_release);
+    }
+  }
+  return true;
+}
+
+const TCryptEngineFunctions* TCryptoCollections::GetFunctionsForEngineType(
+    const string& aEngineType) {
+  if (aEngineType.empty()) return nullptr;
+  try {
+    const TEngineType* type = FindEngineType(aEngineType);
+    bool ready = false;
+    if (type != nullptr) {
+      TStoredTable& stored = this->*type->Functions;
+      // A ready table never changes again, so it is read without the lock.
+      if (stored.bReady.load(std::memory_order_acquire)) return &stored.Functions;
+      if (type->ModuleFile == nullptr) {
+        ready = FillBuiltinFunctions();
+      } else {
+        std::lock_guard lock(RegistryLock());
+        if (!LoadCryptFunctions_inlock(type->ModuleFile, this->*type->DLLHandle, stored)) {
+          return nullptr;
+        }
+        ready = stored.bReady.load(std::memory_order_relaxed);
+      }
+      if (ready) return &stored.Functions;
+    }
+    DebugLog(u"GetFunctionsForEngineType - Functions not Ready for " + aEngineType);
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+// --- lifetime ---------------------------------------------------------------
+
+TCryptoCollections::TCryptoCollections() = default;
+
+TCryptoCollections::~TCryptoCollections() {
+  std::lock_guard lock(RegistryLock());
+  ReleaseModules_inlock();
+}
+
+void TCryptoCollections::ReleaseModules_inlock() {
+  // Not quite the field order: Dunmark2x goes before MorrowC.
+  static constexpr std::array<NativeUInt TCryptoCollections::*, 24> ReleaseOrder = {
+      &TCryptoCollections::FAmber4_DLLHandle,     &TCryptoCollections::FBrightline235_DLLHandle,
+      &TCryptoCollections::FCorvel4_DLLHandle,    &TCryptoCollections::FDunmark_DLLHandle,
+      &TCryptoCollections::FOrison22_DLLHandle,   &TCryptoCollections::FGarnet_DLLHandle,
+      &TCryptoCollections::FDunmarkWin_DLLHandle, &TCryptoCollections::FIsle_DLLHandle,
+      &TCryptoCollections::FJasper_DLLHandle,     &TCryptoCollections::FKestrel_DLLHandle,
+      &TCryptoCollections::FLumen_DLLHandle,      &TCryptoCollections::FDunmark2x_DLLHandle,
+      &TCryptoCollections::FMorrowC_DLLHandle,    &TCryptoCollections::FNimbus_DLLHandle,
+      &TCryptoCollections::FOrison3x_DLLHandle,   &TCryptoCollections::FPinnacleC_DLLHandle,
+      &TCryptoCollections::FQuillSSL_DLLHandle,   &TCryptoCollections::FSMS_DLLHandle,
+      &TCryptoCollections::FPASS_DLLHandle,       &TCryptoCollections::FTokenPass_DLLHandle,
+      &TCryptoCollections::FOrison33_DLLHandle,   &TCryptoCollections::FRuneToken_DLLHandle,
+      &TCryptoCollections::FTally_DLLHandle,      &TCryptoCollections::FMySigner_DLLHandle,
+  };
+  for (auto field : ReleaseOrder) {
+    NativeUInt& handle = this->*field;
+    if (handle == 0) continue;
+    try {
+      SelvaneFreeLibrary(handle);
+    } catch (...) {
+    }
+  }
+}
+
+Pointer TCryptoCollections::InitCryptoEngine(const char16_t* EngineType) {
+  const string type = platform::WideFrom(EngineType);
+  const TCryptEngineFunctions* table = GetFunctionsForEngineType(type);
+  if (table == nullptr) {
+    DebugLog(u"InitCryptoEngine - Can not GetFunctionsForEngineType " + type);
+    return nullptr;
+  }
+  Pointer engine = table->GetCryptObj(const_cast<PWideChar>(EngineType));
+  if (engine == nullptr) DebugLog(u"InitCryptoEngine - Can not GetCryptObj " + type);
+  return engine;
+}
+
+Integer TCryptoCollections::GetCryptoEngineStatus(const char16_t* EngineType) {
+  return GetFunctionsForEngineType(platform::WideFrom(EngineType)) != nullptr ? 1 : 0;
+}
+
+void TCryptoCollections::DoneCryptoEngine(Pointer aEngine, const string& aEngineType) {
+  if (aEngine == nullptr) return;
+  if (const TCryptEngineFunctions* table = GetFunctionsForEngineType(aEngineType)) {
+    table->DoneEngine(aEngine);
+  }
+}
+
+Integer TCryptoCollections::CheckEngineCompatibles(const char16_t* EngineType1,
+                                                   const char16_t* EngineType2) {
+  if (EngineType1 == nullptr || EngineType2 == nullptr) return 0;
+  const string type1 = platform::WideFrom(EngineType1);
+  const string type2 = platform::WideFrom(EngineType2);
+  if (type1 == type2) return 1;
+  const TCryptEngineFunctions* table1 = GetFunctionsForEngineType(type1);
+  const TCryptEngineFunctions* table2 = GetFunctionsForEngineType(type2);
+  if (table1 == nullptr || table2 == nullptr) return 0;
+  if (table1->CheckCompatibles == nullptr || table2->CheckCompatibles == nullptr) return 0;
+  // A module that raises here answers "not compatible".
+  try {
+    if (table1->CheckCompatibles(const_cast<PWideChar>(EngineType2)) != 1) return 0;
+    return table2->CheckCompatibles(const_cast<PWideChar>(EngineType1)) == 1 ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+// --- the per-entry methods ------------------------------------------------
+
+namespace {
+
+// How a registry method reaches its entry.  The rule: find the entry (nil
+// engine, unusable type or missing optional entry: -1, procedures nothing)
+// and call it with the engine and the arguments unchanged.
+template <int No>
+struct TRoute {
+  template <class R, class F, class... A>
+  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
+                F TCryptEngineFunctions::*aOwn, A... aArgs) {
+    if (F entry = aRegistry.FindEntry(aEngine, aEngineType, aOwn)) return entry(aEngine, aArgs...);
+    if constexpr (!std::is_void_v<R>) return -1;
+  }
+};
+
+// IsDifferentKeys: false, not -1, when the entry cannot be reached.
+template <>
+struct TRoute<21> {
+  template <class R, class F>
+  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
+                F TCryptEngineFunctions::*aOwn) {
+    if (F entry = aRegistry.FindEntry(aEngine, aEngineType, aOwn)) return entry(aEngine);
+    return LongFalse;
+  }
+};
+
+// UpdateCertificateCash: an entry answer of -1 clears the cache instead.
+template <>
+struct TRoute<54> {
+  template <class R, class F, class... A>
+  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
+                F TCryptEngineFunctions::*aOwn, A... aArgs) {
+    F entry = aRegistry.FindEntry(aEngine, aEngineType, aOwn);
+    if (entry == nullptr) return -1;
+    const Integer answer = entry(aEngine, aArgs...);
+    if (answer != -1) return answer;
+    aRegistry.ClearCash(aEngine, aEngineType);
+    return 0;
+  }
+};
+
+// GetMaxPublicKeyPropertiesLength and GetPublicKeyProperties are served by
+// the report entries; their own entries are never called.
+template <>
+struct TRoute<55> {
+  template <class R, class F>
+  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
+                F TCryptEngineFunctions::*) {
+    return TRoute<0>::Call<R>(aRegistry, aEngine, aEngineType,
+                              &TCryptEngineFunctions::GetMaxReportSize);
+  }
+};
+
+template <>
+struct TRoute<56> {
+  template <class R, class F>
+  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
+                F TCryptEngineFunctions::*, PWideChar UID, PWideChar CertificateProperties) {
+    return TRoute<0>::Call<R>(aRegistry, aEngine, aEngineType, &TCryptEngineFunctions::GetReport,
+                              UID, CertificateProperties);
+  }
+};
+
+}  // namespace
+
+#define SELVANE_REGISTRY_METHOD_Life(No, Name, Result, Params, Args)
+#define SELVANE_REGISTRY_METHOD_Call(No, Name, Result, Params, Args)                          \
+  Result TCryptoCollections::Name SELVANE_PARAMS_WITH(Params, Pointer aEngine,                \
+                                                      const string& aEngineType) {            \
+    return TRoute<No>::Call<Result> SELVANE_ARGS_WITH(Args, *this, aEngine, aEngineType,      \
+                                                      &TCryptEngineFunctions::Name);          \
+  }
+#define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
+  SELVANE_REGISTRY_METHOD_##Kind(No, Name, Result, Params, Args)
+#include "crypto/engine_entries.def"
+#undef SELVANE_REGISTRY_METHOD_Life
+#undef SELVANE_REGISTRY_METHOD_Call
+
+// --- process-wide state ---------------------------------------------------
+
+namespace {
+std::unique_ptr<std::recursive_mutex> GRegistryLock;
+std::unique_ptr<TCryptoCollections> GCryptoCollections;
+}  // namespace
+
+std::recursive_mutex& RegistryLock() { return *GRegistryLock; }
+
+void InitRegistry() {
+  GRegistryLock = std::make_unique<std::recursive_mutex>();
+  GCryptoCollections = std::make_unique<TCryptoCollections>();
+}
+
+void DoneRegistry() {
+  GCryptoCollections.reset();
+  GRegistryLock.reset();
+}
+
+TCryptoCollections& CryptoCollections() { return *GCryptoCollections; }
+
+}  // namespace selvane

@@ -1,0 +1,122 @@
+#include "crypto/rw_lock.h"
+
+#include <algorithm>
+
+namespace selvane {
+
+namespace {
+const std::thread::id NoThread{};
+}
+
+TRWCriticalSection::TRWCriticalSection() { FActiveThreads.reserve(4); }
+
+TRWCriticalSection::~TRWCriticalSection() {
+  // Wait for every other holder to leave; the mutex is free again when the
+  // hold ends, before the members are destroyed.
+  std::unique_lock<std::mutex> lock(FLock);
+  AcquireWrite(lock);
+}
+
+TActiveThreadRecord* TRWCriticalSection::FindEntry(std::thread::id aThread) {
+  auto found = std::find_if(FActiveThreads.begin(), FActiveThreads.end(),
+                            [&](const TActiveThreadRecord& r) { return r.ThreadID == aThread; });
+  return found != FActiveThreads.end() ? &*found : nullptr;
+}
+
+bool TRWCriticalSection::OnlyWriterReads(std::thread::id aThread) const {
+  if (FCount == 0) return true;
+  return std::all_of(FActiveThreads.begin(), FActiveThreads.end(), [&](const TActiveThreadRecord& r) {
+    return r.ThreadID == NoThread || r.ThreadID == aThread;
+  });
+}
+
+void TRWCriticalSection::BeginRead() {
+  const std::thread::id self = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(FLock);
+  if (FWriter == self) {
+    ++FNestedReads;
+    return;
+  }
+  if (TActiveThreadRecord* entry = FindEntry(self)) {
+    // Already reading: no writer can be inside, and a waiting one waits for
+    // this thread anyway.
+    ++entry->RecursionCount;
+    ++FCount;
+    return;
+  }
+  FChanged.wait(lock, [&] { return FWriter == NoThread && FWriteRequestorID == NoThread; });
+  TActiveThreadRecord* entry = FindEntry(NoThread);
+  if (entry == nullptr) entry = &FActiveThreads.emplace_back();
+  entry->ThreadID = self;
+  entry->RecursionCount = 1;
+  ++FCount;
+}
+
+void TRWCriticalSection::EndRead() {
+  const std::thread::id self = std::this_thread::get_id();
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FWriter == self && FNestedReads > 0) {
+    --FNestedReads;
+    return;
+  }
+  // Also a read held from before the thread's write: it ends now.
+  TActiveThreadRecord* entry = FindEntry(self);
+  if (entry == nullptr) return;
+  --FCount;
+  if (--entry->RecursionCount == 0) {
+    entry->ThreadID = NoThread;
+    // The last hold of this thread: a waiting writer may go on now.
+    FChanged.notify_all();
+  }
+}
+
+void TRWCriticalSection::AcquireWrite(std::unique_lock<std::mutex>& aLock) {
+  const std::thread::id self = std::this_thread::get_id();
+  if (FWriter == self) {
+    ++FWriteDepth;
+    return;
+  }
+  if (FindEntry(self) != nullptr) {
+    // A reader that writes: a waiting writer waits for this thread's reads,
+    // so this thread goes first.
+    FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
+    FWriter = self;
+    FWriteDepth = 1;
+    return;
+  }
+  FChanged.wait(aLock, [&] { return FWriter == NoThread && FWriteRequestorID == NoThread; });
+  // From here new readers wait; threads that read already may go on until
+  // they leave.
+  FWriteRequestorID = self;
+  FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
+  FWriteRequestorID = NoThread;
+  FWriter = self;
+  FWriteDepth = 1;
+}
+
+void TRWCriticalSection::BeginWrite() {
+  std::unique_lock<std::mutex> lock(FLock);
+  AcquireWrite(lock);
+}
+
+void TRWCriticalSection::EndWrite() {
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FWriter != std::this_thread::get_id()) return;
+  if (--FWriteDepth == 0) {
+    FWriter = NoThread;
+    FNestedReads = 0;
+    FChanged.notify_all();
+  }
+}
+
+string TSyncExceptStr::LastExceptionInfo() const {
+  TReadHold hold(InfoSyncronizer);
+  return ExceptionInfo;
+}
+
+void TSyncExceptStr::SetLastExceptionInfo(const string& aValue) {
+  TWriteHold hold(InfoSyncronizer);
+  ExceptionInfo = aValue;
+}
+
+}  // namespace selvane

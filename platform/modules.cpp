@@ -1,0 +1,250 @@
+#include "platform/modules.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/last_error.h"
+#include "platform/os_name.h"
+#include "platform/text.h"
+
+#if !defined(__x86_64__) && !defined(__i386__)
+#error "FloatingPointGuard is written for the x86 floating-point units"
+#endif
+
+namespace platform {
+
+namespace {
+
+// A module handle is the loader's link_map of the object, which is also what
+// dlopen returns.
+struct TLoadedObject {
+  link_map* Map;
+  std::string Name;  // as the loader keeps it; empty for the program
+};
+
+link_map* ProgramMap() {
+  static link_map* const map = [] {
+    link_map* result = nullptr;
+    void* self = ::dlopen(nullptr, RTLD_NOW | RTLD_NOLOAD);
+    if (self != nullptr) {
+      ::dlinfo(self, RTLD_DI_LINKMAP, &result);
+      ::dlclose(self);
+    }
+    return result;
+  }();
+  return map;
+}
+
+// The objects of the process's main namespace.  The list is walked inside a
+// dl_iterate_phdr callback because the loader holds the lock that guards the
+// list while it runs, so a concurrent dlclose cannot free an entry under us.
+std::vector<TLoadedObject> LoadedObjects() {
+  struct TWalk {
+    link_map* Head;
+    std::vector<TLoadedObject> Objects;
+  } walk{ProgramMap(), {}};
+  ::dl_iterate_phdr(
+      [](dl_phdr_info*, std::size_t, void* data) -> int {
+        auto& w = *static_cast<TWalk*>(data);
+        for (link_map* map = w.Head; map != nullptr; map = map->l_next)
+          w.Objects.push_back({map, map->l_name != nullptr ? map->l_name : ""});
+        return 1;  // once is enough
+      },
+      &walk);
+  return std::move(walk.Objects);
+}
+
+const TLoadedObject* FindObject(const std::vector<TLoadedObject>& objects, ModuleHandle module) {
+  for (const auto& object : objects)
+    if (reinterpret_cast<ModuleHandle>(object.Map) == module) return &object;
+  return nullptr;
+}
+
+std::u16string ExecutablePath() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) {
+      FailWithErrno();
+      return {};
+    }
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<std::size_t>(n));
+      return FromUtf8(buffer);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::u16string ObjectPath(const TLoadedObject& object) {
+  if (object.Map == ProgramMap()) return ExecutablePath();
+  const std::u16string name = FromUtf8(object.Name);
+  // Only the kernel's own object has a bare name; it has no file.
+  if (name.find(PathDelim) == std::u16string::npos) return name;
+  return AbsolutePath(name);
+}
+
+// One more reference to an object that is loaded already; nullptr when it
+// is gone.
+void* OpenAgain(const TLoadedObject& object) {
+  return ::dlopen(object.Map == ProgramMap() ? nullptr : object.Name.c_str(),
+                  RTLD_NOW | RTLD_NOLOAD);
+}
+
+std::u16string LoaderText() {
+  const char* text = ::dlerror();
+  return text != nullptr ? FromUtf8(text) : std::u16string();
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// ENOENT when the file (or, for a bare name, the file the loader searched
+// for) does not exist; otherwise the loader gives no code.
+Cardinal LoadErrorCode(const std::string& name, const std::u16string& loaderText) {
+  if (name.find('/') != std::string::npos) {
+    struct stat st;
+    if (::stat(name.c_str(), &st) != 0) return static_cast<Cardinal>(errno);
+    return ErrorLoadFailed;
+  }
+  const std::string missing = std::string(": ") + ::strerror(ENOENT);
+  return EndsWith(ToUtf8(loaderText), missing) ? ENOENT : ErrorLoadFailed;
+}
+
+ModuleHandle FailNotLoaded() {
+  SetLastError(EINVAL, u"The handle names no loaded module");
+  return 0;
+}
+
+}  // namespace
+
+ModuleHandle LoadModule(const std::u16string& fileOrPath) {
+  std::string name;
+  if (!ToOsName(fileOrPath, name)) return 0;
+  // dlopen takes an empty name for the program itself.
+  if (name.empty()) {
+    SetLastError(EINVAL);
+    return 0;
+  }
+  void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const std::u16string text = LoaderText();
+    SetLastError(LoadErrorCode(name, text), text);
+    return 0;
+  }
+  return reinterpret_cast<ModuleHandle>(handle);
+}
+
+ModuleHandle FindLoadedModule(const std::u16string& fileName, bool addReference) {
+  if (fileName.empty() || fileName.find(u'\0') != std::u16string::npos) {
+    SetLastError(ENOENT);
+    return 0;
+  }
+  const bool byPath = fileName.find(PathDelim) != std::u16string::npos;
+  const std::u16string wanted = byPath ? AbsolutePath(fileName) : fileName;
+  for (const auto& object : LoadedObjects()) {
+    const std::u16string path = ObjectPath(object);
+    if ((byPath ? path : ExtractFileName(path)) != wanted) continue;
+    if (!addReference) return reinterpret_cast<ModuleHandle>(object.Map);
+    void* handle = OpenAgain(object);
+    if (handle == nullptr) break;  // unloaded meanwhile
+    return reinterpret_cast<ModuleHandle>(handle);
+  }
+  SetLastError(ENOENT);
+  return 0;
+}
+
+void* ModuleSymbol(ModuleHandle module, const char* name) {
+  if (name == nullptr) {
+    SetLastError(EINVAL);
+    return nullptr;
+  }
+  const auto objects = LoadedObjects();
+  const TLoadedObject* object = FindObject(objects, module);
+  if (object == nullptr) {
+    FailNotLoaded();
+    return nullptr;
+  }
+  // An object loaded only as a dependency has no lookup scope until it is
+  // opened itself, and dlsym on it would crash; a short reference gives it
+  // one and keeps it loaded during the lookup.
+  void* reference = OpenAgain(*object);
+  if (reference == nullptr) {
+    SetLastError(ENOENT, LoaderText());
+    return nullptr;
+  }
+  void* address = ::dlsym(reference, name);
+  const std::u16string lookupError = address == nullptr ? LoaderText() : std::u16string();
+  ::dlclose(reference);
+  if (address == nullptr) {
+    SetLastError(ENOENT, lookupError);
+    return nullptr;
+  }
+  // dlsym also finds what the module's dependencies define; only the
+  // module's own definitions count.
+  Dl_info info;
+  link_map* owner = nullptr;
+  if (::dladdr1(address, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0 ||
+      reinterpret_cast<ModuleHandle>(owner) != module) {
+    SetLastError(ENOENT, u"The module does not define " + FromLatin1(name));
+    return nullptr;
+  }
+  return address;
+}
+
+bool FreeModule(ModuleHandle module) {
+  if (FindObject(LoadedObjects(), module) == nullptr) return FailNotLoaded() != 0;
+  if (::dlclose(reinterpret_cast<void*>(module)) != 0) {
+    SetLastError(EINVAL, LoaderText());
+    return false;
+  }
+  return true;
+}
+
+std::u16string ModuleFileName(ModuleHandle module) {
+  if (module == 0) return ExecutablePath();
+  const auto objects = LoadedObjects();
+  const TLoadedObject* object = FindObject(objects, module);
+  if (object == nullptr) {
+    FailNotLoaded();
+    return {};
+  }
+  return ObjectPath(*object);
+}
+
+ModuleHandle ModuleOfAddress(const void* address) {
+  Dl_info info;
+  link_map* owner = nullptr;
+  if (address == nullptr ||
+      ::dladdr1(address, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0 ||
+      owner == nullptr) {
+    SetLastError(ENOENT);
+    return 0;
+  }
+  return reinterpret_cast<ModuleHandle>(owner);
+}
+
+FloatingPointGuard::FloatingPointGuard() {
+  asm volatile("fnstcw %0" : "=m"(FX87Control));
+  asm volatile("stmxcsr %0" : "=m"(FMxcsr));
+}
+
+FloatingPointGuard::~FloatingPointGuard() {
+  // Clear before loading the control word: a pending exception that the old
+  // word unmasks would otherwise trap at the next x87 instruction.
+  constexpr unsigned int MxcsrStatusFlags = 0x3F;
+  const unsigned int mxcsr = FMxcsr & ~MxcsrStatusFlags;
+  asm volatile("fnclex");
+  asm volatile("fldcw %0" : : "m"(FX87Control));
+  asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+#include "platform/threads.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+namespace platform {
+
+Cardinal CurrentThreadId() {
+  // Kernel thread ids are positive and below 2^22 by default, 2^30 at most.
+  static_assert(sizeof(pid_t) == sizeof(Cardinal));
+  return static_cast<Cardinal>(::gettid());
+}
+
+void YieldThread() { ::sched_yield(); }
+
+}  // namespace platform

@@ -1,0 +1,166 @@
+#include "crypto/debug_log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "crypto/module_path.h"
+#include "crypto/root_path.h"
+#include "platform/modules.h"
+#include "test_support.h"
+#include "tests/fixtures/engine_module/fixture_control.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testsupport::A;
+using testsupport::TLogCapture;
+
+// A second host procedure, told apart from the capture by its address.
+std::atomic<int> OtherCalls{0};
+void stdcall OtherCallBack(const char16_t*) { ++OtherCalls; }
+
+std::atomic<int> ThrowingCalls{0};
+void stdcall ThrowingCallBack(const char16_t*) {
+  ++ThrowingCalls;
+  throw std::runtime_error("host callback failed");
+}
+
+void* Address(selvane::TCryptDebugCallBack aCallBack) { return reinterpret_cast<void*>(aCallBack); }
+
+class DebugLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    selvane::InitRootPath();
+    selvane::InitDebugLog();
+    TLogCapture::Instance().Clear();
+    OtherCalls = 0;
+    ThrowingCalls = 0;
+  }
+  void TearDown() override {
+    selvane::DoneDebugLog();
+    selvane::DoneRootPath();
+    for (platform::ModuleHandle module : FModules) platform::FreeModule(module);
+  }
+
+  // A fixture module loaded by the test, released after it.
+  platform::ModuleHandle Load(const char* aVariant, const char* aFile) {
+    const platform::ModuleHandle module =
+        platform::LoadModule(testsupport::FixtureModule(aVariant, aFile));
+    EXPECT_TRUE(platform::IsValidModule(module)) << aVariant << "/" << aFile;
+    FModules.push_back(module);
+    return module;
+  }
+
+  static std::string SetLine() {
+    return "SetCryptDebugCallBackProc to : " + A(selvane::OwnModulePath());
+  }
+  static std::string HandOverLine(platform::ModuleHandle aModule) {
+    return "SetCryptDebugCallBackProcToLib to: " + A(selvane::ModulePathByHandle(aModule));
+  }
+
+  std::vector<platform::ModuleHandle> FModules;
+};
+
+TEST_F(DebugLogTest, LinesGoToTheCurrentCallbackOnly) {
+  selvane::DebugLog(u"dropped: no callback yet");
+  selvane::SetCryptDebugCallBack(&TLogCapture::Receive);
+  selvane::DebugLog(u"first");
+  selvane::SetCryptDebugCallBack(&OtherCallBack);
+  selvane::DebugLog(u"second");
+  selvane::SetCryptDebugCallBack(nullptr);
+  selvane::DebugLog(u"dropped: cleared");
+  EXPECT_THAT(TLogCapture::Instance().Lines(), ElementsAre(SetLine(), "first"));
+  EXPECT_EQ(OtherCalls, 2) << "its own set line and \"second\"";
+}
+
+TEST_F(DebugLogTest, ACallbackThatThrowsIsCalledOncePerLineAndNothingFails) {
+  EXPECT_NO_THROW(selvane::SetCryptDebugCallBack(&ThrowingCallBack));
+  selvane::DebugLog(u"one");
+  selvane::DebugLog(u"two");
+  EXPECT_EQ(ThrowingCalls, 3);
+  // The module is still handed the callback and listed.
+  const platform::ModuleHandle module = Load("full", "kv_amsel.dll");
+  EXPECT_NO_THROW(selvane::SetCryptDebugCallBackProcToLib(module));
+  EXPECT_EQ(ThrowingCalls, 4);
+  EXPECT_THAT(selvane::CallBackLibsSnapshot(), ElementsAre(module));
+}
+
+TEST_F(DebugLogTest, ModulesAreListedOnceAndGetEveryNewCallback) {
+  const platform::ModuleHandle first = Load("full", "kv_amsel.dll");
+  const platform::ModuleHandle without = Load("no_callback", "kv_birke.dll");
+  const platform::ModuleHandle second = Load("required_only", "kv_corvo.dll");
+  const fixture::TFixtureControl firstControl(first), secondControl(second);
+  ASSERT_TRUE(firstControl.Bound() && secondControl.Bound());
+
+  // Loaded while no callback is set: handed null, listed all the same.
+  selvane::SetCryptDebugCallBackProcToLib(first);
+  EXPECT_EQ(firstControl.CallbackCount(), 1);
+  EXPECT_EQ(firstControl.LastCallback(), nullptr);
+
+  selvane::SetCryptDebugCallBack(&TLogCapture::Receive);
+  EXPECT_EQ(firstControl.CallbackCount(), 2);
+  EXPECT_EQ(firstControl.LastCallback(), Address(&TLogCapture::Receive));
+
+  selvane::SetCryptDebugCallBackProcToLib(without);
+  selvane::SetCryptDebugCallBackProcToLib(second);
+  selvane::SetCryptDebugCallBackProcToLib(second);
+  selvane::SetCryptDebugCallBackProcToLib(first);
+  EXPECT_EQ(secondControl.CallbackCount(), 1);
+  EXPECT_EQ(secondControl.LastCallback(), Address(&TLogCapture::Receive));
+  EXPECT_THAT(selvane::CallBackLibsSnapshot(), ElementsAre(first, second));
+  EXPECT_TRUE(firstControl.Log(u"a line of the module"));
+
+  selvane::SetCryptDebugCallBack(&OtherCallBack);
+  EXPECT_EQ(firstControl.LastCallback(), Address(&OtherCallBack));
+  EXPECT_EQ(secondControl.LastCallback(), Address(&OtherCallBack));
+  EXPECT_EQ(OtherCalls, 3) << "the set line and one hand-over line per listed module";
+
+  selvane::SetCryptDebugCallBack(nullptr);
+  EXPECT_EQ(firstControl.CallbackCount(), 4);
+  EXPECT_EQ(secondControl.CallbackCount(), 3);
+  EXPECT_EQ(firstControl.LastCallback(), nullptr);
+  EXPECT_EQ(secondControl.LastCallback(), nullptr);
+  EXPECT_FALSE(firstControl.Log(u"dropped"));
+
+  EXPECT_THAT(TLogCapture::Instance().Lines(),
+              ElementsAre(SetLine(), HandOverLine(first), HandOverLine(without),
+                          HandOverLine(second), "a line of the module"));
+}
+
+TEST_F(DebugLogTest, AForgottenModuleIsNoLongerHandedTheCallback) {
+  const platform::ModuleHandle module = Load("full", "kv_amsel.dll");
+  const fixture::TFixtureControl control(module);
+  selvane::SetCryptDebugCallBackProcToLib(module);
+  selvane::ForgetCallBackLib(module);
+  EXPECT_THAT(selvane::CallBackLibsSnapshot(), IsEmpty());
+  selvane::SetCryptDebugCallBack(&TLogCapture::Receive);
+  EXPECT_EQ(control.CallbackCount(), 1);
+  EXPECT_THAT(TLogCapture::Instance().Lines(), ElementsAre(SetLine()));
+}
+
+TEST_F(DebugLogTest, ConcurrentLogsHandOversAndCallbackChanges) {
+  const platform::ModuleHandle module = Load("full", "kv_amsel.dll");
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, module] {
+      for (int i = 0; i < 200; ++i) {
+        if (t == 0) selvane::SetCryptDebugCallBack(i % 2 ? &OtherCallBack : nullptr);
+        if (t == 1) selvane::SetCryptDebugCallBackProcToLib(module);
+        if (t == 1 && i % 10 == 0) selvane::ForgetCallBackLib(module);
+        selvane::DebugLog(u"line");
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const auto listed = selvane::CallBackLibsSnapshot();
+  EXPECT_LE(listed.size(), 1u);
+}
+
+}  // namespace

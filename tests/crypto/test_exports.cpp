@@ -1,0 +1,187 @@
+// The exports of the built library, loaded afresh for every test the way a
+// host loads it.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "crypto/engine_functions.h"
+#include "include/selvane2x.h"
+#include "platform/modules.h"
+#include "tests/crypto/test_support.h"
+#include "tests/fixtures/engine_module/fixture_control.h"
+
+namespace {
+
+using testsupport::TLibrary;
+using testsupport::TLogCapture;
+using testsupport::U;
+
+class Exports : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FLib.Loaded());
+    TLogCapture::Instance().Clear();
+    EXPORT(FLib, SetCryptDebugCallBackProc)(&TLogCapture::Receive);
+    testsupport::PlaceModules(FRoot / u"SYSTEM", "full", {"kv_jarro.dll"});
+    std::u16string root = FRoot.Path();
+    EXPORT(FLib, SetDllRoot)(root.data());
+  }
+  void* Open(std::u16string type = u"Jasper SSL") {
+    return EXPORT(FLib, InitCryptoEngine)(type.data());
+  }
+  void Close(void* handle) { EXPORT(FLib, DoneCryptoEngine)(handle); }
+  fixture::TFixtureControl Fixture() { return fixture::TFixtureControl::OfLoaded(u"kv_jarro.dll"); }
+
+  testsupport::TTempDir FRoot;
+  TLibrary FLib;
+};
+
+// Calls an export with a nil handle and zero for every other argument.
+template <class R, class... A>
+void ExpectNilHandleAnswer(R (*exported)(void*, A...), const char* name) {
+  ASSERT_NE(exported, nullptr) << name;
+  if constexpr (std::is_void_v<R>) {
+    exported(nullptr, A{}...);
+  } else {
+    EXPECT_EQ(exported(nullptr, A{}...), -1) << name;
+  }
+}
+
+TEST_F(Exports, NilHandleAnswersMinusOneOrDoesNothing) {
+#define SELVANE_NIL_Life(Name, Result)
+#define SELVANE_NIL_Call(Name, Result) ExpectNilHandleAnswer(EXPORT(FLib, Name), #Name);
+#define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
+  SELVANE_NIL_##Kind(Name, Result)
+#include "crypto/engine_entries.def"
+#undef SELVANE_NIL_Life
+#undef SELVANE_NIL_Call
+  EXPECT_EQ(EXPORT(FLib, GenerateNewSEKMDM)(nullptr), -1);
+  EXPORT(FLib, DoneCryptoEngine)(nullptr);
+  EXPORT(FLib, GetCryptoEngineType)(nullptr, nullptr);
+}
+
+TEST_F(Exports, EngineTypeNames) {
+  auto types = EXPORT(FLib, GetCryptoEngineTypes);
+  const std::vector<std::pair<int32_t, std::u16string>> cases = {
+      {0, u""}, {1, u"Emulation/1.0"}, {21, u"Emulation/1.0"}, {28, u"mySigner"}, {29, u""}};
+  for (const auto& [code, name] : cases) {
+    char16_t buffer[SELVANE_MAX_ENGINE_TYPE_LENGTH] = u"old";
+    types(code, buffer);
+    EXPECT_EQ(std::u16string(buffer), name) << code;
+  }
+  types(1, nullptr);
+  EXPECT_EQ(EXPORT(FLib, GetMaxCryptoEngineTypeLength)(), 100);
+}
+
+TEST_F(Exports, OpenNameAndClose) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  char16_t type[SELVANE_MAX_ENGINE_TYPE_LENGTH] = {};
+  EXPORT(FLib, GetCryptoEngineType)(handle, type);
+  EXPECT_EQ(std::u16string(type), u"Jasper SSL");
+  EXPECT_EQ(Fixture().LiveEngines(), 1);
+  EXPECT_EQ(EXPORT(FLib, GenerateNewSEKMDM)(handle), -1);
+  Close(handle);
+  EXPECT_EQ(Fixture().LiveEngines(), 0);
+  EXPECT_EQ(Fixture().CallsOf("DoneEngine"), 1);
+
+  EXPECT_EQ(Open(u"jasper ssl"), nullptr);
+  EXPECT_EQ(EXPORT(FLib, InitCryptoEngine)(nullptr), nullptr);
+}
+
+TEST_F(Exports, ParameterValueIsCutToTheEnginesLimit) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  auto fixture = Fixture();
+  auto set = EXPORT(FLib, SetCryptoParamValue);
+  std::u16string longValue(300, u'x');
+  struct TCase {
+    int32_t Limit;
+    std::optional<std::u16string> Seen;  // nothing: the engine is not called
+  };
+  const std::vector<TCase> cases = {
+      {255, std::u16string(255, u'x')}, {300, longValue}, {0, u""}, {-1, std::nullopt}};
+  for (const auto& c : cases) {
+    fixture.Reset();
+    fixture.SetAnswer("GetMaxCryptoParamValueLength", c.Limit);
+    fixture.SetAnswer("SetCryptoParamValue", 7);
+    EXPECT_EQ(set(handle, 2, longValue.data()), c.Seen ? 7 : -1) << c.Limit;
+    const int call = fixture.LastCall("SetCryptoParamValue");
+    if (!c.Seen) {
+      EXPECT_EQ(call, -1);
+      continue;
+    }
+    ASSERT_GE(call, 0);
+    EXPECT_EQ(fixture.Arg(call, 1), 2);
+    EXPECT_EQ(fixture.ArgWide(call, 2), c.Seen);
+  }
+  fixture.Reset();
+  EXPECT_EQ(set(handle, 1, nullptr), 0);
+  EXPECT_EQ(fixture.ArgWide(fixture.LastCall("SetCryptoParamValue"), 2), std::u16string());
+  Close(handle);
+}
+
+TEST_F(Exports, ExceptionsBecomeTheFixedAnswers) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  auto fixture = Fixture();
+  for (const char* entry : {"SignData", "GetCryptoParamName", "IsDifferentKeys", "DoneEngine",
+                            "GetMaxCryptoParamValueLength", "GetCryptObj", "SetRootPath"}) {
+    fixture.SetThrow(entry);
+  }
+  Integer size = 0;
+  EXPECT_EQ(EXPORT(FLib, SignData)(handle, nullptr, 0, nullptr, &size, nullptr), -1);
+  char16_t name[8] = u"kept";
+  EXPORT(FLib, GetCryptoParamName)(handle, 1, name);
+  EXPECT_EQ(EXPORT(FLib, IsDifferentKeys)(handle), -1);
+  EXPECT_EQ(EXPORT(FLib, SetCryptoParamValue)(handle, 1, name), -1);
+  std::u16string root = FRoot.Path();
+  EXPORT(FLib, SetRootPath)(handle, root.data());
+  EXPECT_EQ(Open(), nullptr);
+  Close(handle);  // DoneEngine throws: the handle is still released
+  EXPECT_EQ(fixture.CallsOf("DoneEngine"), 1);
+}
+
+TEST_F(Exports, DifferentKeysAndResults) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  auto fixture = Fixture();
+  EXPECT_EQ(EXPORT(FLib, IsDifferentKeys)(handle), 0);
+  fixture.SetAnswer("IsDifferentKeys", -1);
+  EXPECT_EQ(EXPORT(FLib, IsDifferentKeys)(handle), -1);
+  fixture.SetAnswer("VerifyData", 1234);
+  EXPECT_EQ(EXPORT(FLib, VerifyData)(handle, nullptr, 0, nullptr, 0, nullptr), 1234);
+  Close(handle);
+}
+
+TEST_F(Exports, SecondDifferentRootIsRefused) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  auto fixture = Fixture();
+  std::u16string same = FRoot.Path() + u"/";
+  std::u16string other = FRoot.Path() + u"/other";
+  EXPORT(FLib, SetRootPath)(handle, other.data());
+  EXPECT_EQ(fixture.CallsOf("SetRootPath"), 0);
+  EXPORT(FLib, SetRootPath)(handle, same.data());
+  ASSERT_EQ(fixture.CallsOf("SetRootPath"), 1);
+  EXPECT_EQ(fixture.ArgWide(fixture.LastCall("SetRootPath"), 1), same);
+  Close(handle);
+}
+
+TEST_F(Exports, UnloadReleasesEverything) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  Close(handle);
+  ASSERT_NE(platform::FindLoadedModule(u"kv_jarro.dll", false), 0u);
+  TLogCapture::Instance().Clear();
+  FLib.Unload();
+  EXPECT_EQ(platform::FindLoadedModule(u"libselvane2x.so", false), 0u);
+  EXPECT_EQ(platform::FindLoadedModule(u"kv_jarro.dll", false), 0u);
+  // The releases are still logged through the host's callback.  The system
+  // finishes a release made while the library itself is being unloaded only
+  // after the library's finalizer returns, so the check still finds it then.
+  EXPECT_EQ(TLogCapture::Instance().CountPrefix("Start exec SelvaneFreeLibrary: "), 1);
+  EXPECT_EQ(TLogCapture::Instance().CountPrefix("Check loaded library \"kv_jarro.dll\" Handle: "), 1);
+}
+
+}  // namespace
