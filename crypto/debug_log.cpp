@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "crypto/module_path.h"
+#include "crypto/process_state.h"
 #include "crypto/root_path.h"
 #include "platform/modules.h"
 
@@ -21,7 +22,7 @@ constinit std::atomic<TCryptDebugCallBack> CryptDebugCallBack{nullptr};
 // Modules that received the callback, in the order they got it.  Host
 // threads set the callback while the registry adds modules: one lock.
 constinit std::mutex CallBackLibsLock;
-constinit std::optional<std::vector<NativeUInt>> CallBackLibs;
+constinit TProcessState<std::vector<NativeUInt>> CallBackLibs;
 
 constexpr const char* CallBackEntryName = "SetCryptDebugCallBackProc";
 using TModuleSetCallBack = void(stdcall*)(TCryptDebugCallBack aCallBack);

@@ -1,6 +1,7 @@
 // TCryptoEngineWithName: the handle a host gets from InitCryptoEngine.
 #pragma once
 
+#include "crypto/engine_functions.h"
 #include "platform/types.h"
 
 namespace selvane {
@@ -15,6 +16,10 @@ class TCryptoEngineWithName {
 
   string EngineType;               // as the host passed it
   Pointer EngineHandle = nullptr;  // the engine object; never nil in a host's handle
+
+  // The ready table the engine object was made by.  A ready table never
+  // changes, so the exports reach it without looking the type up again.
+  const TCryptEngineFunctions* Functions = nullptr;
 };
 
 }  // namespace selvane

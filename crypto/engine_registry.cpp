@@ -6,7 +6,9 @@
 
 #include "crypto/builtin_table.h"
 #include "crypto/debug_log.h"
+#include "crypto/engine_route.h"
 #include "crypto/module_loader.h"
+#include "crypto/process_state.h"
 #include "platform/modules.h"
 #include "platform/text.h"
 
@@ -193,7 +195,8 @@ void TCryptoCollections::ReleaseModules_inlock() {
   }
 }
 
-Pointer TCryptoCollections::InitCryptoEngine(const char16_t* EngineType) {
+Pointer TCryptoCollections::InitCryptoEngine(const char16_t* EngineType,
+                                             const TCryptEngineFunctions** aTable) {
   const string type = platform::WideFrom(EngineType);
   const TCryptEngineFunctions* table = GetFunctionsForEngineType(type);
   if (table == nullptr) {
@@ -202,6 +205,7 @@ Pointer TCryptoCollections::InitCryptoEngine(const char16_t* EngineType) {
   }
   Pointer engine = table->GetCryptObj(const_cast<PWideChar>(EngineType));
   if (engine == nullptr) DebugLog(u"InitCryptoEngine - Can not GetCryptObj " + type);
+  if (aTable != nullptr) *aTable = table;
   return engine;
 }
 
@@ -237,76 +241,15 @@ Integer TCryptoCollections::CheckEngineCompatibles(const char16_t* EngineType1,
 
 // --- the per-entry methods ------------------------------------------------
 
-namespace {
-
-// How a registry method reaches its entry.  The rule: find the entry (nil
-// engine, unusable type or missing optional entry: -1, procedures nothing)
-// and call it with the engine and the arguments unchanged.
-template <int No>
-struct TRoute {
-  template <class R, class F, class... A>
-  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
-                F TCryptEngineFunctions::*aOwn, A... aArgs) {
-    if (F entry = aRegistry.FindEntry(aEngine, aEngineType, aOwn)) return entry(aEngine, aArgs...);
-    if constexpr (!std::is_void_v<R>) return -1;
-  }
-};
-
-// IsDifferentKeys: false, not -1, when the entry cannot be reached.
-template <>
-struct TRoute<21> {
-  template <class R, class F>
-  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
-                F TCryptEngineFunctions::*aOwn) {
-    if (F entry = aRegistry.FindEntry(aEngine, aEngineType, aOwn)) return entry(aEngine);
-    return LongFalse;
-  }
-};
-
-// UpdateCertificateCash: an entry answer of -1 clears the cache instead.
-template <>
-struct TRoute<54> {
-  template <class R, class F, class... A>
-  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
-                F TCryptEngineFunctions::*aOwn, A... aArgs) {
-    F entry = aRegistry.FindEntry(aEngine, aEngineType, aOwn);
-    if (entry == nullptr) return -1;
-    const Integer answer = entry(aEngine, aArgs...);
-    if (answer != -1) return answer;
-    aRegistry.ClearCash(aEngine, aEngineType);
-    return 0;
-  }
-};
-
-// GetMaxPublicKeyPropertiesLength and GetPublicKeyProperties are served by
-// the report entries; their own entries are never called.
-template <>
-struct TRoute<55> {
-  template <class R, class F>
-  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
-                F TCryptEngineFunctions::*) {
-    return TRoute<0>::Call<R>(aRegistry, aEngine, aEngineType,
-                              &TCryptEngineFunctions::GetMaxReportSize);
-  }
-};
-
-template <>
-struct TRoute<56> {
-  template <class R, class F>
-  static R Call(TCryptoCollections& aRegistry, Pointer aEngine, const string& aEngineType,
-                F TCryptEngineFunctions::*, PWideChar UID, PWideChar CertificateProperties) {
-    return TRoute<0>::Call<R>(aRegistry, aEngine, aEngineType, &TCryptEngineFunctions::GetReport,
-                              UID, CertificateProperties);
-  }
-};
-
-}  // namespace
-
+// A nil engine answers without a lookup; otherwise the table is looked up
+// anew and the entry reached by its route (engine_route.h).
 #define SELVANE_REGISTRY_METHOD_Life(No, Name, Result, Params, Args)
 #define SELVANE_REGISTRY_METHOD_Call(No, Name, Result, Params, Args)                          \
   Result TCryptoCollections::Name SELVANE_PARAMS_WITH(Params, Pointer aEngine,                \
                                                       const string& aEngineType) {            \
-    return TRoute<No>::Call<Result> SELVANE_ARGS_WITH(Args, *this, aEngine, aEngineType,      \
+    const TCryptEngineFunctions* table =                                                     \
+        aEngine != nullptr ? GetFunctionsForEngineType(aEngineType) : nullptr;               \
+    return TRoute<No>::Call<Result> SELVANE_ARGS_WITH(Args, table, aEngine,                  \
                                                       &TCryptEngineFunctions::Name);          \
   }
 #define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
@@ -318,15 +261,15 @@ struct TRoute<56> {
 // --- process-wide state ---------------------------------------------------
 
 namespace {
-std::unique_ptr<std::recursive_mutex> GRegistryLock;
-std::unique_ptr<TCryptoCollections> GCryptoCollections;
+constinit TProcessState<std::recursive_mutex> GRegistryLock;
+constinit TProcessState<TCryptoCollections> GCryptoCollections;
 }  // namespace
 
 std::recursive_mutex& RegistryLock() { return *GRegistryLock; }
 
 void InitRegistry() {
-  GRegistryLock = std::make_unique<std::recursive_mutex>();
-  GCryptoCollections = std::make_unique<TCryptoCollections>();
+  GRegistryLock.emplace();
+  GCryptoCollections.emplace();
 }
 
 void DoneRegistry() {

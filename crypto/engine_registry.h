@@ -48,7 +48,10 @@ class TCryptoCollections {
   TCryptoCollections(const TCryptoCollections&) = delete;
   TCryptoCollections& operator=(const TCryptoCollections&) = delete;
 
-  Pointer InitCryptoEngine(const char16_t* EngineType);
+  // The new engine object or nil; aTable, when given, receives the ready
+  // table the object was made by (it stays valid until shut-down).
+  Pointer InitCryptoEngine(const char16_t* EngineType,
+                           const TCryptEngineFunctions** aTable = nullptr);
   Integer GetCryptoEngineStatus(const char16_t* EngineType);
   void DoneCryptoEngine(Pointer aEngine, const string& aEngineType);
   Integer CheckEngineCompatibles(const char16_t* EngineType1, const char16_t* EngineType2);
@@ -70,15 +73,6 @@ class TCryptoCollections {
 
   static bool FunctionsReady(const TCryptEngineFunctions& aTable);
   static void LoadFunctionsByName(NativeUInt aModule, TCryptEngineFunctions& aTable);
-
-  // The entry a call on aEngine reaches: nil when the engine is nil, the
-  // type unknown or not ready, or the (optional) entry missing.
-  template <class F>
-  F FindEntry(Pointer aEngine, const string& aEngineType, F TCryptEngineFunctions::*aEntry) {
-    if (aEngine == nullptr) return nullptr;
-    const TCryptEngineFunctions* table = GetFunctionsForEngineType(aEngineType);
-    return table != nullptr ? table->*aEntry : nullptr;
-  }
 
  private:
   // A table with its readiness published for lock-free readers.

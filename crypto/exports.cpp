@@ -8,13 +8,15 @@
 
 #include "crypto/debug_log.h"
 #include "crypto/engine_handle.h"
+#include "crypto/engine_route.h"
 #include "crypto/engine_registry.h"
 #include "crypto/root_path.h"
 #include "platform/text.h"
 
 using selvane::CryptoCollections;
-using selvane::TCryptoCollections;
+using selvane::TCryptEngineFunctions;
 using selvane::TCryptoEngineWithName;
+using selvane::TRoute;
 
 namespace {
 
@@ -23,15 +25,16 @@ TCryptoEngineWithName* AsHandle(void* aHandle) {
 }
 
 // The handle rule: a nil handle answers -1 (procedures do nothing); otherwise
-// the registry's method of the export's name with the handle's engine object
-// and engine type; any exception answers -1 (procedures return).
+// the entry of the export's name is reached as the registry reaches it, with
+// the handle's engine object; any exception answers -1 (procedures return).
 template <int No>
 struct TExport {
-  template <class R, class M, class... A>
-  static R Call(void* aHandle, M aMethod, A... aArgs) {
+  template <class R, class F, class... A>
+  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, A... aArgs) {
     try {
       if (TCryptoEngineWithName* handle = AsHandle(aHandle)) {
-        return (CryptoCollections().*aMethod)(handle->EngineHandle, handle->EngineType, aArgs...);
+        return TRoute<No>::template Call<R>(handle->Functions, handle->EngineHandle, aEntry,
+                                            aArgs...);
       }
     } catch (...) {
     }
@@ -43,18 +46,19 @@ struct TExport {
 // its own limit.
 template <>
 struct TExport<11> {
-  template <class R, class M>
-  static R Call(void* aHandle, M aMethod, Integer i, PWideChar Value) {
+  template <class R, class F>
+  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, Integer i, PWideChar Value) {
     try {
       TCryptoEngineWithName* handle = AsHandle(aHandle);
       if (handle == nullptr) return -1;
-      TCryptoCollections& registry = CryptoCollections();
-      const Integer maxLen =
-          registry.GetMaxCryptoParamValueLength(handle->EngineHandle, handle->EngineType);
+      const Integer maxLen = TRoute<6>::Call<Integer>(
+          handle->Functions, handle->EngineHandle, &TCryptEngineFunctions::GetMaxCryptoParamValueLength);
       if (maxLen < 0) return -1;
       string value = platform::WideFrom(Value);
-      if (value.size() > static_cast<std::size_t>(maxLen)) value.resize(static_cast<std::size_t>(maxLen));
-      return (registry.*aMethod)(handle->EngineHandle, handle->EngineType, i, value.data());
+      if (value.size() > static_cast<std::size_t>(maxLen)) {
+        value.resize(static_cast<std::size_t>(maxLen));
+      }
+      return TRoute<11>::Call<R>(handle->Functions, handle->EngineHandle, aEntry, i, value.data());
     } catch (...) {
       return -1;
     }
@@ -65,13 +69,13 @@ struct TExport<11> {
 // engine's own root unchanged.
 template <>
 struct TExport<30> {
-  template <class R, class M>
-  static R Call(void* aHandle, M aMethod, PWideChar aRootPath) {
+  template <class R, class F>
+  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, PWideChar aRootPath) {
     try {
       TCryptoEngineWithName* handle = AsHandle(aHandle);
       if (handle == nullptr) return;
       selvane::SetOrvRoot(platform::WideFrom(aRootPath));
-      (CryptoCollections().*aMethod)(handle->EngineHandle, handle->EngineType, aRootPath);
+      TRoute<30>::Call<R>(handle->Functions, handle->EngineHandle, aEntry, aRootPath);
     } catch (...) {
     }
   }
@@ -82,7 +86,7 @@ struct TExport<30> {
 #define SELVANE_EXPORT_Life(No, Name, Result, Params, Args)
 #define SELVANE_EXPORT_Call(No, Name, Result, Params, Args)                                  \
   extern "C" Result stdcall Name SELVANE_PARAMS_WITH(Params, void* Handle) {                 \
-    return TExport<No>::Call<Result> SELVANE_ARGS_WITH(Args, Handle, &TCryptoCollections::Name); \
+    return TExport<No>::Call<Result> SELVANE_ARGS_WITH(Args, Handle, &TCryptEngineFunctions::Name); \
   }
 #define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
   SELVANE_EXPORT_##Kind(No, Name, Result, Params, Args)
@@ -126,7 +130,7 @@ extern "C" void* stdcall InitCryptoEngine(char16_t* EngineType) {
   try {
     auto handle = std::make_unique<TCryptoEngineWithName>();
     handle->EngineType = platform::WideFrom(EngineType);
-    handle->EngineHandle = CryptoCollections().InitCryptoEngine(EngineType);
+    handle->EngineHandle = CryptoCollections().InitCryptoEngine(EngineType, &handle->Functions);
     if (handle->EngineHandle == nullptr) return nullptr;
     return handle.release();  // the host owns it until DoneCryptoEngine
   } catch (...) {

@@ -7,6 +7,7 @@
 
 #include "crypto/exceptions.h"
 #include "crypto/module_path.h"
+#include "crypto/process_state.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/modules.h"
@@ -22,7 +23,7 @@ struct TRootPathState {
 
 // Host threads may set the root while another loads an engine module.
 constinit std::mutex RootPathLock;
-constinit std::optional<TRootPathState> RootPathState;
+constinit TProcessState<TRootPathState> RootPathState;
 
 TRootPathState& State() {
   if (!RootPathState) throw Exception(u"The root path is not initialised");

@@ -134,6 +134,20 @@ TEST_F(DebugLogTest, ModulesAreListedOnceAndGetEveryNewCallback) {
                           HandOverLine(second), "a line of the module"));
 }
 
+TEST_F(DebugLogTest, AModuleThatRaisesOnTheHandOverDoesNotStopTheOthers) {
+  const platform::ModuleHandle failing = Load("full", "kv_amsel.dll");
+  const platform::ModuleHandle healthy = Load("full", "kv_birke.dll");
+  const fixture::TFixtureControl failingControl(failing), healthyControl(healthy);
+  selvane::SetCryptDebugCallBackProcToLib(failing);
+  selvane::SetCryptDebugCallBackProcToLib(healthy);
+  ASSERT_TRUE(failingControl.SetThrow("SetCryptDebugCallBackProc"));
+  EXPECT_NO_THROW(selvane::SetCryptDebugCallBack(&TLogCapture::Receive));
+  EXPECT_EQ(healthyControl.LastCallback(), Address(&TLogCapture::Receive));
+  EXPECT_THAT(TLogCapture::Instance().Lines(),
+              ElementsAre(SetLine(), HandOverLine(failing), HandOverLine(healthy)));
+  failingControl.Reset();
+}
+
 TEST_F(DebugLogTest, AForgottenModuleIsNoLongerHandedTheCallback) {
   const platform::ModuleHandle module = Load("full", "kv_amsel.dll");
   const fixture::TFixtureControl control(module);
