@@ -70,10 +70,14 @@ static void ListEngineTypes(void) {
   printf("engine types:\n");
   for (code = SELVANE_FIRST_ENGINE_TYPE_CODE; code <= SELVANE_LAST_ENGINE_TYPE_CODE; ++code) {
     GetCryptoEngineTypes(code, name);
-    if (code > 2 && code != 21) continue; /* modules: asking would try to load them */
     printf("  %2d ", code);
     PutWide(name);
-    printf(" status %d\n", GetCryptoEngineStatus(name));
+    /* Asking a module type's status would load its engine module. */
+    if (code <= 2 || code == 21) {
+      printf(": built in, status %d\n", GetCryptoEngineStatus(name));
+    } else {
+      printf(": engine module\n");
+    }
   }
 }
 

@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target selvane2x demo_host
+if ! log=$( { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+              cmake --build build -j "$(nproc)" --target selvane2x demo_host; } 2>&1); then
+  echo "$log"
+  exit 1
+fi
 ./build/examples/demo_host
