@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 #include "platform/types.h"
 
@@ -52,12 +53,15 @@ inline constexpr std::array<TEntryInfo, EntryCount> EntryInfos = {{
 
 static_assert(sizeof(TCryptEngineFunctions) == EntryCount * sizeof(void*));
 
-// The table viewed as untyped slots, for filling by name and the readiness test.
-inline void*& EntrySlot(TCryptEngineFunctions& table, const TEntryInfo& info) {
-  return *reinterpret_cast<void**>(reinterpret_cast<char*>(&table) + info.Offset);
+// The table's slots as untyped addresses, for filling by name and the
+// readiness test (copied bytewise: the fields have their own types).
+inline void SetEntrySlot(TCryptEngineFunctions& table, const TEntryInfo& info, void* address) {
+  std::memcpy(reinterpret_cast<char*>(&table) + info.Offset, &address, sizeof address);
 }
 inline void* EntrySlot(const TCryptEngineFunctions& table, const TEntryInfo& info) {
-  return *reinterpret_cast<void* const*>(reinterpret_cast<const char*>(&table) + info.Offset);
+  void* address = nullptr;
+  std::memcpy(&address, reinterpret_cast<const char*>(&table) + info.Offset, sizeof address);
+  return address;
 }
 
 }  // namespace selvane

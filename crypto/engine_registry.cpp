@@ -7,6 +7,7 @@
 #include "crypto/builtin_table.h"
 #include "crypto/debug_log.h"
 #include "crypto/engine_route.h"
+#include "crypto/exceptions.h"
 #include "crypto/module_loader.h"
 #include "crypto/process_state.h"
 #include "platform/modules.h"
@@ -24,69 +25,64 @@ struct TCryptoCollections::TEngineType {
   TStoredTable TCryptoCollections::*Functions;
 };
 
-namespace {
+// The engine types by code; the module file comes with the registry fields
+// (SELVANE_ENGINE_MODULES).
+#define SELVANE_MODULE_TYPE(Prefix)                                      \
+  TCryptoCollections::F##Prefix##_File, &TCryptoCollections::F##Prefix##_DLLHandle, \
+      &TCryptoCollections::F##Prefix##_Functions
+#define SELVANE_BUILTIN_TYPE nullptr, nullptr, &TCryptoCollections::FEmulators_Functions
 
-// Field prefix and module file of each engine type served by a module.
-#define SELVANE_MODULE_TYPE(Prefix) \
-  &TCryptoCollections::F##Prefix##_DLLHandle, &TCryptoCollections::F##Prefix##_Functions
+const std::array<TCryptoCollections::TEngineType, 28>& TCryptoCollections::EngineTypes() {
+  static constexpr std::array<TEngineType, 28> Types = {{
+      {1, u"Emulation/1.0", SELVANE_BUILTIN_TYPE},
+      {2, u"Emulation/2.0", SELVANE_BUILTIN_TYPE},
+      {3, u"Amber/4.0", SELVANE_MODULE_TYPE(Amber4)},
+      {4, u"Brightline Crypto/2.35", SELVANE_MODULE_TYPE(Brightline235)},
+      {5, u"Corvel-W/4", SELVANE_MODULE_TYPE(Corvel4)},
+      {6, u"Dunmark 1.1", SELVANE_MODULE_TYPE(Dunmark)},
+      {7, u"Orison COM/2.2", SELVANE_MODULE_TYPE(Orison22)},
+      {8, u"Garnet CSP/1.1", SELVANE_MODULE_TYPE(Garnet)},
+      {9, u"System Crypto API 2.0", SELVANE_MODULE_TYPE(Garnet)},
+      {10, u"D-Mark v2.x", SELVANE_MODULE_TYPE(Dunmark2x)},
+      {11, u"D-Mark v1.34 (PSE)", SELVANE_MODULE_TYPE(DunmarkWin)},
+      {12, u"Isle Guard", SELVANE_MODULE_TYPE(Isle)},
+      {13, u"Jasper SSL", SELVANE_MODULE_TYPE(Jasper)},
+      {14, u"Keyline-K (c) Kestrel JSC.", SELVANE_MODULE_TYPE(Kestrel)},
+      {15, u"Lumen Crypto Engine", SELVANE_MODULE_TYPE(Lumen)},
+      {16, u"Morrow-C", SELVANE_MODULE_TYPE(MorrowC)},
+      {17, u"Nimbus CSP", SELVANE_MODULE_TYPE(Nimbus)},
+      {18, u"Orison 32x", SELVANE_MODULE_TYPE(Orison3x)},
+      {19, u"Pinnacle-C", SELVANE_MODULE_TYPE(PinnacleC)},
+      {20, u"QuillSSL", SELVANE_MODULE_TYPE(QuillSSL)},
+      {21, u"Emulation/1.0", SELVANE_BUILTIN_TYPE},  // a second code, no type of its own
+      {22, u"SMS", SELVANE_MODULE_TYPE(SMS)},
+      {23, u"Password", SELVANE_MODULE_TYPE(PASS)},
+      {24, u"Token Pass", SELVANE_MODULE_TYPE(TokenPass)},
+      {25, u"Orison 33x", SELVANE_MODULE_TYPE(Orison33)},
+      {26, u"Rune Token", SELVANE_MODULE_TYPE(RuneToken)},
+      {27, u"Tally Control", SELVANE_MODULE_TYPE(Tally)},
+      {28, u"mySigner", SELVANE_MODULE_TYPE(MySigner)},
+  }};
+  return Types;
+}
 
-}  // namespace
+#undef SELVANE_BUILTIN_TYPE
+#undef SELVANE_MODULE_TYPE
 
 const TCryptoCollections::TEngineType* TCryptoCollections::FindEngineType(
     const string& aEngineType) {
-  using T = TCryptoCollections;
-  static constexpr std::array<TEngineType, 28> EngineTypes = {{
-      {1, u"Emulation/1.0", nullptr, nullptr, &T::FEmulators_Functions},
-      {2, u"Emulation/2.0", nullptr, nullptr, &T::FEmulators_Functions},
-      {3, u"Amber/4.0", u"kv_amsel.dll", SELVANE_MODULE_TYPE(Amber4)},
-      {4, u"Brightline Crypto/2.35", u"kv_birke.dll", SELVANE_MODULE_TYPE(Brightline235)},
-      {5, u"Corvel-W/4", u"kv_corvo.dll", SELVANE_MODULE_TYPE(Corvel4)},
-      {6, u"Dunmark 1.1", u"kv_dorne.dll", SELVANE_MODULE_TYPE(Dunmark)},
-      {7, u"Orison COM/2.2", u"kv_elvar.dll", SELVANE_MODULE_TYPE(Orison22)},
-      {8, u"Garnet CSP/1.1", u"kv_garth.dll", SELVANE_MODULE_TYPE(Garnet)},
-      {9, u"System Crypto API 2.0", u"kv_garth.dll", SELVANE_MODULE_TYPE(Garnet)},
-      {10, u"D-Mark v2.x", u"kv_fenlo.dll", SELVANE_MODULE_TYPE(Dunmark2x)},
-      {11, u"D-Mark v1.34 (PSE)", u"kv_holme.dll", SELVANE_MODULE_TYPE(DunmarkWin)},
-      {12, u"Isle Guard", u"kv_istra.dll", SELVANE_MODULE_TYPE(Isle)},
-      {13, u"Jasper SSL", u"kv_jarro.dll", SELVANE_MODULE_TYPE(Jasper)},
-      {14, u"Keyline-K (c) Kestrel JSC.", u"kv_kesto.dll", SELVANE_MODULE_TYPE(Kestrel)},
-      {15, u"Lumen Crypto Engine", u"kv_lurno.dll", SELVANE_MODULE_TYPE(Lumen)},
-      {16, u"Morrow-C", u"kv_morva.dll", SELVANE_MODULE_TYPE(MorrowC)},
-      {17, u"Nimbus CSP", u"kv_nessi.dll", SELVANE_MODULE_TYPE(Nimbus)},
-      {18, u"Orison 32x", u"kv_orlen.dll", SELVANE_MODULE_TYPE(Orison3x)},
-      {19, u"Pinnacle-C", u"kv_pelto.dll", SELVANE_MODULE_TYPE(PinnacleC)},
-      {20, u"QuillSSL", u"kv_quarn.dll", SELVANE_MODULE_TYPE(QuillSSL)},
-      {21, u"Emulation/1.0", nullptr, nullptr, &T::FEmulators_Functions},
-      {22, u"SMS", u"kv_rasko.dll", SELVANE_MODULE_TYPE(SMS)},
-      {23, u"Password", u"kv_sirne.dll", SELVANE_MODULE_TYPE(PASS)},
-      {24, u"Token Pass", u"kv_tulve.dll", SELVANE_MODULE_TYPE(TokenPass)},
-      {25, u"Orison 33x", u"kv_ulmar.dll", SELVANE_MODULE_TYPE(Orison33)},
-      {26, u"Rune Token", u"kv_vesko.dll", SELVANE_MODULE_TYPE(RuneToken)},
-      {27, u"Tally Control", u"kv_wolde.dll", SELVANE_MODULE_TYPE(Tally)},
-      {28, u"mySigner", u"kv_yarne.dll", SELVANE_MODULE_TYPE(MySigner)},
-  }};
   if (aEngineType.empty()) return nullptr;
-  for (const TEngineType& type : EngineTypes) {
+  for (const TEngineType& type : EngineTypes()) {
     if (type.Name == aEngineType) return &type;
   }
   return nullptr;
 }
 
-#undef SELVANE_MODULE_TYPE
-
 string EngineTypeNameByCode(Integer aCode) {
-  // Codes run 1 to 28 in table order; look the code up through the table so
-  // that it stays the one place that pairs codes with names.
-  static constexpr std::array<std::u16string_view, 28> Names = {
-      u"Emulation/1.0", u"Emulation/2.0", u"Amber/4.0", u"Brightline Crypto/2.35",
-      u"Corvel-W/4", u"Dunmark 1.1", u"Orison COM/2.2", u"Garnet CSP/1.1",
-      u"System Crypto API 2.0", u"D-Mark v2.x", u"D-Mark v1.34 (PSE)", u"Isle Guard",
-      u"Jasper SSL", u"Keyline-K (c) Kestrel JSC.", u"Lumen Crypto Engine", u"Morrow-C",
-      u"Nimbus CSP", u"Orison 32x", u"Pinnacle-C", u"QuillSSL",
-      u"Emulation/1.0", u"SMS", u"Password", u"Token Pass",
-      u"Orison 33x", u"Rune Token", u"Tally Control", u"mySigner"};
-  if (aCode < 1 || aCode > static_cast<Integer>(Names.size())) return {};
-  return string(Names[static_cast<std::size_t>(aCode - 1)]);
+  for (const auto& type : TCryptoCollections::EngineTypes()) {
+    if (type.Code == aCode) return string(type.Name);
+  }
+  return {};
 }
 
 // --- tables ---------------------------------------------------------------
@@ -100,7 +96,7 @@ bool TCryptoCollections::FunctionsReady(const TCryptEngineFunctions& aTable) {
 
 void TCryptoCollections::LoadFunctionsByName(NativeUInt aModule, TCryptEngineFunctions& aTable) {
   for (const TEntryInfo& info : EntryInfos) {
-    EntrySlot(aTable, info) = platform::ModuleSymbol(aModule, info.Name);
+    SetEntrySlot(aTable, info, platform::ModuleSymbol(aModule, info.Name));
   }
 }
 
@@ -118,7 +114,18 @@ bool TCryptoCollections::LoadCryptFunctions_inlock(const char16_t* aModuleFile,
                                                    NativeUInt& aModuleHandle,
                                                    TStoredTable& aStoredTable) {
   if (aModuleHandle == 0) {
-    aModuleHandle = SelvaneLoadLibrary(aModuleFile);
+    // The host's debug callback runs while the module loads, on this thread
+    // and under this (re-entrant) lock; if it asks for the same module
+    // again, that request fails instead of loading it within itself.
+    if (aStoredTable.bLoading) return false;
+    aStoredTable.bLoading = true;
+    try {
+      aModuleHandle = SelvaneLoadLibrary(aModuleFile);
+    } catch (...) {
+      aStoredTable.bLoading = false;
+      throw;
+    }
+    aStoredTable.bLoading = false;
     if (aModuleHandle == 0) {
       DebugLog(u"LoadCryptFunctions - can not load library " + string(aModuleFile));
       return false;
@@ -277,6 +284,11 @@ void DoneRegistry() {
   GRegistryLock.reset();
 }
 
-TCryptoCollections& CryptoCollections() { return *GCryptoCollections; }
+TCryptoCollections& CryptoCollections() {
+  // Not there before start-up, nor once shut-down has begun (a debug
+  // callback may call back in while the registry releases its modules).
+  if (!GCryptoCollections) throw Exception(u"The engine registry is not available");
+  return *GCryptoCollections;
+}
 
 }  // namespace selvane

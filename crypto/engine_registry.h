@@ -2,7 +2,9 @@
 // engine's entry-point table, loading engine modules on first use.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <string_view>
 #include <mutex>
 
 #include "crypto/engine_functions.h"
@@ -79,9 +81,16 @@ class TCryptoCollections {
   struct TStoredTable {
     TCryptEngineFunctions Functions;
     std::atomic<bool> bReady{false};
+    bool bLoading = false;  // its module is being loaded (under the lock)
   };
   struct TEngineType;
+  static const std::array<TEngineType, 28>& EngineTypes();
   static const TEngineType* FindEngineType(const string& aEngineType);
+  friend string EngineTypeNameByCode(Integer aCode);
+
+#define SELVANE_MODULE_FILE(Prefix, File) static constexpr const char16_t* F##Prefix##_File = File;
+  SELVANE_ENGINE_MODULES(SELVANE_MODULE_FILE)
+#undef SELVANE_MODULE_FILE
 
   bool FillBuiltinFunctions();
   bool LoadCryptFunctions_inlock(const char16_t* aModuleFile, NativeUInt& aModuleHandle,

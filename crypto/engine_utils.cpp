@@ -1,13 +1,10 @@
 #include "crypto/engine_utils.h"
 
-#include <atomic>
-
 #include "crypto/debug_log.h"
 #include "platform/file_version.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/text.h"
-#include "platform/threads.h"
 
 namespace selvane {
 
@@ -18,16 +15,6 @@ bool WriteFailed(const string& aFileName, const string& aMessage) {
   return false;
 }
 
-// A name in the target's directory that no other writer uses at the same
-// time; short, so that it fits wherever the target's own name fits.
-string TemporaryNameFor(const string& aFileName) {
-  static constinit std::atomic<std::uint32_t> counter{0};
-  const std::size_t delim = aFileName.rfind(platform::PathDelim);
-  const string dir = delim == string::npos ? string() : aFileName.substr(0, delim + 1);
-  return dir + u".~wbf" + platform::IntToStr(platform::CurrentThreadId()) + u"_" +
-         platform::IntToStr(counter.fetch_add(1)) + u".tmp";
-}
-
 }  // namespace
 
 bool WriteBufferToFile(const char16_t* aFileName, const void* aBuffer, Integer aSize) {
@@ -35,18 +22,9 @@ bool WriteBufferToFile(const char16_t* aFileName, const void* aBuffer, Integer a
   if (aSize < 0) return WriteFailed(fileName, u"Invalid size " + platform::IntToStr(aSize));
   if (aBuffer == nullptr && aSize > 0) return WriteFailed(fileName, u"No data buffer");
   if (fileName.empty()) return WriteFailed(fileName, u"No file name");
-  // The new content goes to a file of its own first, so that a failed write
-  // leaves the old file as it was.
-  const string temporary = TemporaryNameFor(fileName);
-  if (!platform::WriteWholeFile(temporary, aBuffer, static_cast<std::size_t>(aSize))) {
-    const string message = platform::LastErrorText();
-    platform::DeleteFile(temporary);
-    return WriteFailed(fileName, message);
-  }
-  if (!platform::RenameFile(temporary, fileName)) {
-    const string message = platform::LastErrorText();
-    platform::DeleteFile(temporary);
-    return WriteFailed(fileName, message);
+  // A failed write leaves the old file as it was.
+  if (!platform::ReplaceWholeFile(fileName, aBuffer, static_cast<std::size_t>(aSize))) {
+    return WriteFailed(fileName, platform::LastErrorText());
   }
   return true;
 }

@@ -215,6 +215,45 @@ bool WriteWholeFile(const std::u16string& path, const void* data, std::size_t si
   return fd.Close() || FailWithErrno();
 }
 
+namespace {
+
+// The process's file-creation mask, without changing it (umask() would, for
+// every thread at once).
+mode_t CurrentUmask() {
+  std::string status;
+  if (ReadWholeFile(u"/proc/self/status", status)) {
+    const std::size_t at = status.find("\nUmask:");
+    if (at != std::string::npos) return static_cast<mode_t>(std::strtoul(status.c_str() + at + 8, nullptr, 8));
+  }
+  return 022;
+}
+
+}  // namespace
+
+bool ReplaceWholeFile(const std::u16string& path, const void* data, std::size_t size) {
+  if (data == nullptr && size != 0) {
+    SetLastError(EINVAL);
+    return false;
+  }
+  std::string name;
+  if (!ToOsName(path, name)) return false;
+  // A fresh file of our own (never one a link points to), short-named so it
+  // fits wherever the target's name fits.
+  const std::size_t slash = name.rfind('/');
+  std::string temp = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) +
+                     ".~rplXXXXXX";
+  TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!fd.Valid()) return FailWithErrno();
+  const bool written = ::fchmod(fd.Get(), 0666 & ~CurrentUmask()) == 0 &&
+                       WriteAll(fd.Get(), data, size) && fd.Close() &&
+                       ::rename(temp.c_str(), name.c_str()) == 0;
+  if (written) return true;
+  const int error = errno;
+  ::unlink(temp.c_str());
+  errno = error;
+  return FailWithErrno();
+}
+
 bool ReadWholeFile(const std::u16string& path, std::string& contents) {
   contents.clear();
   std::string name;

@@ -28,6 +28,10 @@ bool RemoveDirectory(const std::u16string& path);   // empty directory only
 
 // Creates or truncates the file and writes all bytes; a short write fails.
 bool WriteWholeFile(const std::u16string& path, const void* data, std::size_t size);
+// Writes all bytes to a new file beside `path` and renames it over `path`,
+// so that a failure leaves the old file as it was; the new file is never
+// one that a link points to.
+bool ReplaceWholeFile(const std::u16string& path, const void* data, std::size_t size);
 // Reads the whole file; false when it cannot be read.
 bool ReadWholeFile(const std::u16string& path, std::string& contents);
 

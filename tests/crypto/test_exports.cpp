@@ -184,4 +184,35 @@ TEST_F(Exports, UnloadReleasesEverything) {
   EXPECT_EQ(TLogCapture::Instance().CountPrefix("Check loaded library \"kv_jarro.dll\" Handle: "), 1);
 }
 
+// A host whose debug callback calls back into the library, also while the
+// library releases its modules on the way out.
+decltype(&::GetCryptoEngineStatus) ReentrantStatus = nullptr;
+std::vector<int32_t> ReentrantAnswers;
+void stdcall ReentrantCallBack(const char16_t*) {
+  std::u16string type = u"Jasper SSL";
+  ReentrantAnswers.push_back(ReentrantStatus(type.data()));
+}
+
+TEST_F(Exports, ACallbackMayCallBackInWhileTheLibraryUnloads) {
+  ReentrantStatus = EXPORT(FLib, GetCryptoEngineStatus);
+  ReentrantAnswers.clear();
+  EXPORT(FLib, SetCryptDebugCallBackProc)(&ReentrantCallBack);
+  // Asked again while its module loads, the type is not usable yet (0);
+  // nothing recurses into a second load.
+  std::u16string type = u"Jasper SSL";
+  ASSERT_EQ(ReentrantStatus(type.data()), 1);
+  ASSERT_FALSE(ReentrantAnswers.empty());
+  EXPECT_EQ(std::count(ReentrantAnswers.begin(), ReentrantAnswers.end(), 0) +
+                std::count(ReentrantAnswers.begin(), ReentrantAnswers.end(), 1),
+            static_cast<std::ptrdiff_t>(ReentrantAnswers.size()));
+  EXPECT_NE(std::find(ReentrantAnswers.begin(), ReentrantAnswers.end(), 0), ReentrantAnswers.end());
+  ReentrantAnswers.clear();
+  ASSERT_EQ(ReentrantStatus(type.data()), 1);
+  EXPECT_TRUE(ReentrantAnswers.empty());  // a ready type logs nothing
+  FLib.Unload();
+  // The registry is going away: the lines still arrive, the calls answer -1.
+  ASSERT_FALSE(ReentrantAnswers.empty());
+  for (int32_t answer : ReentrantAnswers) EXPECT_EQ(answer, -1);
+}
+
 }  // namespace

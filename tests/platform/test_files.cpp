@@ -120,6 +120,32 @@ TEST(Files, WriteWholeFileWritesEveryByteAndTruncates) {
   EXPECT_EQ(ReadOrFail(path), "");
 }
 
+TEST(Files, ReplaceWholeFileSwapsInANewFileAndNeverWritesThroughALink) {
+  TTempTree tree;
+  const std::u16string path = tree / u"signed.bin";
+  ASSERT_TRUE(WriteText(path, "old content"));
+  ASSERT_TRUE(ReplaceWholeFile(path, "new", 3));
+  EXPECT_EQ(ReadOrFail(path), "new");
+
+  // A link in the target's place is replaced, not followed.
+  const std::u16string elsewhere = tree / u"elsewhere";
+  ASSERT_TRUE(WriteText(elsewhere, "keep me"));
+  const std::u16string link = tree / u"link.bin";
+  fs::create_symlink(ToUtf8(elsewhere), ToUtf8(link));
+  ASSERT_TRUE(ReplaceWholeFile(link, "data", 4));
+  EXPECT_EQ(ReadOrFail(elsewhere), "keep me");
+  EXPECT_EQ(ReadOrFail(link), "data");
+  EXPECT_FALSE(fs::is_symlink(ToUtf8(link)));
+
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(ListDirectory(tree.Path(), names));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"elsewhere", u"link.bin", u"signed.bin"}));
+
+  EXPECT_FALSE(ReplaceWholeFile(tree / u"no-such-dir/file", "x", 1));
+  EXPECT_EQ(GetLastError(), static_cast<Cardinal>(ENOENT));
+}
+
 TEST(Files, WriteWholeFileFailures) {
   TTempTree tree;
   SetLastError(0);
