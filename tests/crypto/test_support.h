@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,48 +14,15 @@
 #include "platform/files.h"
 #include "platform/modules.h"
 #include "platform/text.h"
-#include "platform/threads.h"
+#include "tests/platform/temp_tree.h"
 
 namespace testsupport {
 
 inline std::u16string U(const std::string& utf8) { return platform::FromUtf8(utf8); }
 inline std::string A(const std::u16string& text) { return platform::ToUtf8(text); }
 
-inline void RemoveTree(const std::u16string& path) {
-  std::vector<std::u16string> names;
-  if (platform::ListDirectory(path, names)) {
-    for (const auto& name : names) {
-      const std::u16string child = path + u"/" + name;
-      if (platform::DirectoryExists(child)) {
-        RemoveTree(child);
-      } else {
-        platform::DeleteFile(child);
-      }
-    }
-  }
-  platform::RemoveDirectory(path);
-}
-
 // A fresh directory below the temporary directory, removed with its contents.
-class TTempDir {
- public:
-  TTempDir() {
-    static std::atomic<int> counter{0};
-    FPath = platform::TempDirectory() + u"/selvane-test-" +
-            platform::IntToStr(platform::CurrentThreadId()) + u"-" +
-            platform::IntToStr(counter++);
-    RemoveTree(FPath);
-    platform::MakeDirectories(FPath);
-  }
-  ~TTempDir() { RemoveTree(FPath); }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  const std::u16string& Path() const { return FPath; }
-  std::u16string operator/(const std::u16string& name) const { return FPath + u"/" + name; }
-
- private:
-  std::u16string FPath;
-};
+using TTempDir = platform_test::TTempTree;
 
 // A fixture engine module as built: FIXTURE_DIR/engine/<variant>/<file>.
 inline std::u16string FixtureModule(const std::string& variant, const std::string& file) {
