@@ -67,6 +67,26 @@ struct TEntry {
 
 // --- the entries that differ ----------------------------------------------------
 
+// Entries that call an operation of another name with the same arguments.
+template <auto Operation>
+struct TCallsOperation {
+  template <class R, class... A>
+  static R Call(Pointer aEngine, A... aArgs) {
+    return OnEngine<R>(
+        aEngine, [](TCryptoEngine& e, A... a) { return (e.*Operation)(a...); }, aArgs...);
+  }
+};
+template <> struct TEntry<18> : TCallsOperation<&TCryptoEngine::GetCurrentUID> {};
+template <> struct TEntry<22> : TCallsOperation<&TCryptoEngine::SetPasswordRequest> {};
+template <> struct TEntry<34> : TCallsOperation<&TCryptoEngine::ResetAllKeys> {};         // ClearCash
+template <> struct TEntry<38> : TCallsOperation<&TCryptoEngine::RemoveSignature> {};      // RemoveSign
+template <> struct TEntry<46> : TCallsOperation<&TCryptoEngine::GetMaxFilePathLength> {}; // always 255
+// The public-key properties are the engine's reports.
+template <> struct TEntry<55> : TCallsOperation<&TCryptoEngine::GetMaxReportSize> {};
+template <> struct TEntry<56> : TCallsOperation<&TCryptoEngine::GetReport> {};
+template <> struct TEntry<59> : TCallsOperation<&TCryptoEngine::GetReportByTransfer> {};
+template <> struct TEntry<60> : TCallsOperation<&TCryptoEngine::GetReportByFile> {};
+
 // GetCryptObj: a new engine for the exact (case-sensitive) type name.
 template <>
 struct TEntry<0> {
@@ -88,15 +108,6 @@ struct TEntry<1> {
   }
 };
 
-template <>
-struct TEntry<18> {
-  template <class R>
-  static R Call(Pointer aEngine, PWideChar aUserUID) {
-    return OnEngine<R>(
-        aEngine, [](TCryptoEngine& e, PWideChar uid) { return e.GetCurrentUID(uid); }, aUserUID);
-  }
-};
-
 // IsDifferentKeys: the one-byte answer widened, true as all bits set.
 template <>
 struct TEntry<21> {
@@ -104,15 +115,6 @@ struct TEntry<21> {
   static R Call(Pointer aEngine) {
     return OnEngine<R>(aEngine,
                        [](TCryptoEngine& e) { return e.IsDifferentKeys() ? LongTrue : LongFalse; });
-  }
-};
-
-template <>
-struct TEntry<22> {
-  template <class R>
-  static R Call(Pointer aEngine, TPassRequestFunc aFunc) {
-    OnEngine<R>(
-        aEngine, [](TCryptoEngine& e, TPassRequestFunc f) { e.SetPasswordRequest(f); }, aFunc);
   }
 };
 
@@ -141,14 +143,6 @@ struct TEntry<33> {
 };
 
 template <>
-struct TEntry<34> {
-  template <class R>
-  static R Call(Pointer aEngine) {
-    OnEngine<R>(aEngine, [](TCryptoEngine& e) { e.ResetAllKeys(); });
-  }
-};
-
-template <>
 struct TEntry<36> {
   template <class R>
   static R Call(Pointer aEngine, PWideChar aPath) {
@@ -156,27 +150,6 @@ struct TEntry<36> {
         aEngine,
         [](TCryptoEngine& e, PWideChar path) { e.SetKeyTemplatePath(platform::WideFrom(path)); },
         aPath);
-  }
-};
-
-template <>
-struct TEntry<38> {
-  template <class R>
-  static R Call(Pointer aEngine, Pointer mData, Integer* mSize, PWideChar UID) {
-    return OnEngine<R>(
-        aEngine,
-        [](TCryptoEngine& e, Pointer data, Integer* size, PWideChar uid) {
-          return e.RemoveSignature(data, size, uid);
-        },
-        mData, mSize, UID);
-  }
-};
-
-template <>
-struct TEntry<46> {
-  template <class R>
-  static R Call(Pointer aEngine) {
-    return OnEngine<R>(aEngine, [](TCryptoEngine& e) { return e.GetMaxFilePathLength(); });
   }
 };
 
@@ -194,52 +167,6 @@ struct TEntry<54> {
           return 0;
         },
         aUID);
-  }
-};
-
-// The public-key properties are the engine's reports.
-template <>
-struct TEntry<55> {
-  template <class R>
-  static R Call(Pointer aEngine) {
-    return OnEngine<R>(aEngine, [](TCryptoEngine& e) { return e.GetMaxReportSize(); });
-  }
-};
-
-template <>
-struct TEntry<56> {
-  template <class R>
-  static R Call(Pointer aEngine, PWideChar UID, PWideChar CertificateProperties) {
-    return OnEngine<R>(
-        aEngine,
-        [](TCryptoEngine& e, PWideChar uid, PWideChar report) { return e.GetReport(uid, report); },
-        UID, CertificateProperties);
-  }
-};
-
-template <>
-struct TEntry<59> {
-  template <class R>
-  static R Call(Pointer aEngine, PAnsiChar aPublicKeyTransfer, PWideChar CertificateProperties) {
-    return OnEngine<R>(
-        aEngine,
-        [](TCryptoEngine& e, PAnsiChar transfer, PWideChar report) {
-          return e.GetReportByTransfer(transfer, report);
-        },
-        aPublicKeyTransfer, CertificateProperties);
-  }
-};
-
-template <>
-struct TEntry<60> {
-  template <class R>
-  static R Call(Pointer aEngine, PWideChar aFilename, PWideChar CertificateProperties) {
-    return OnEngine<R>(
-        aEngine,
-        [](TCryptoEngine& e, PWideChar file, PWideChar report) {
-          return e.GetReportByFile(file, report);
-        },
-        aFilename, CertificateProperties);
   }
 };
 

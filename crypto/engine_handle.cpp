@@ -1,16 +1,16 @@
 #include "crypto/engine_handle.h"
 
-#include "crypto/engine_registry.h"
+#include "crypto/engine_route.h"
 
 namespace selvane {
 
+// The table the engine object was made by releases it (its DoneEngine); the
+// type is not looked up again.
 TCryptoEngineWithName::~TCryptoEngineWithName() {
-  if (EngineHandle != nullptr) {
-    try {
-      CryptoCollections().DoneCryptoEngine(EngineHandle, EngineType);
-    } catch (...) {
-      // An engine that fails to release its object must not take the host down.
-    }
+  try {
+    ReachEntry<void>(Functions, EngineHandle, &TCryptEngineFunctions::DoneEngine);
+  } catch (...) {
+    // An engine that fails to release its object must not take the host down.
   }
   EngineType.clear();
 }
