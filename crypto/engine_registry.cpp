@@ -7,11 +7,11 @@
 #include "crypto/builtin_table.h"
 #include "crypto/debug_log.h"
 #include "crypto/engine_route.h"
-#include "crypto/exceptions.h"
 #include "crypto/module_loader.h"
 #include "crypto/process_state.h"
 #include "platform/modules.h"
 #include "platform/text.h"
+#include "runtime/exceptions.h"
 
 namespace selvane {
 
@@ -287,7 +287,7 @@ void DoneRegistry() {
 TCryptoCollections& CryptoCollections() {
   // Not there before start-up, nor once shut-down has begun (a debug
   // callback may call back in while the registry releases its modules).
-  if (!GCryptoCollections) throw Exception(u"The engine registry is not available");
+  if (!GCryptoCollections) throw rtl::Exception(u"The engine registry is not available");
   return *GCryptoCollections;
 }
 

@@ -5,12 +5,12 @@
 #include <optional>
 #include <string_view>
 
-#include "crypto/exceptions.h"
 #include "crypto/module_path.h"
 #include "crypto/process_state.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/modules.h"
+#include "runtime/exceptions.h"
 
 namespace selvane {
 
@@ -26,7 +26,7 @@ constinit std::mutex RootPathLock;
 constinit TProcessState<TRootPathState> RootPathState;
 
 TRootPathState& State() {
-  if (!RootPathState) throw Exception(u"The root path is not initialised");
+  if (!RootPathState) throw rtl::Exception(u"The root path is not initialised");
   return *RootPathState;
 }
 
@@ -78,7 +78,7 @@ void SetOrvRoot(const string& aPath) {
   TRootPathState& state = State();
   if (!state.FOrvRoot.empty()) {
     if (WithTrailingDelim(aPath) == state.FOrvRoot) return;
-    throw Exception(u"Could not set OrvRoot to '" + aPath + u"'. Already set to '" +
+    throw rtl::Exception(u"Could not set OrvRoot to '" + aPath + u"'. Already set to '" +
                     state.FOrvRoot + u"'.");
   }
   state.FOrvRoot = WithTrailingDelim(aPath);

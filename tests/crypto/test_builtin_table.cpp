@@ -11,7 +11,7 @@
 
 #include "crypto/builtin_table.h"
 #include "crypto/emu1_engine.h"
-#include "crypto/exceptions.h"
+#include "runtime/exceptions.h"
 #include "include/selvane2x.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -260,7 +260,7 @@ TEST(BuiltinTable, SecondDifferentRootLeavesTheEnginesRoot) {
     std::u16string first = root.Path(), second = root / u"other", again = root.Path() + u"/";
     t.SetRootPath(&probe, first.data());
     EXPECT_EQ(probe.RootPath(), first + u"/");
-    EXPECT_THROW(t.SetRootPath(&probe, second.data()), selvane::Exception);
+    EXPECT_THROW(t.SetRootPath(&probe, second.data()), rtl::Exception);
     EXPECT_EQ(probe.RootPath(), first + u"/");
     // The same root again is accepted and reaches the engine.
     probe.SetRootPath(u"/elsewhere");

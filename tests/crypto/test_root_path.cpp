@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto/exceptions.h"
+#include "runtime/exceptions.h"
 #include "crypto/module_path.h"
 #include "test_support.h"
 #include "platform/environment.h"
@@ -68,7 +68,7 @@ TEST_F(RootPathTest, AnotherRootIsRefusedAndChangesNothing) {
     try {
       selvane::SetOrvRoot(other);
       ADD_FAILURE() << "accepted " << A(other);
-    } catch (const selvane::Exception& e) {
+    } catch (const rtl::Exception& e) {
       EXPECT_EQ(e.Message(),
                 u"Could not set OrvRoot to '" + other + u"'. Already set to '/opt/App/'.");
     }
