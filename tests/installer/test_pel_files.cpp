@@ -107,18 +107,19 @@ TEST_F(UniqueTempDirTest, FirstNameThatIsNoDirectoryYet) {
   MakeDir(tmp + u"/ChkDel0");
   MakeFile(tmp + u"/ChkDel1");  // a file does not take the name
   EXPECT_EQ(UniqueTempDir(u"", u"ChkDel"), tmp + u"/ChkDel1");
-  MakeDir(tmp + u"/ChkDel2");
-  Link(tmp + u"/ChkDel2", tmp + u"/link");
-  EXPECT_EQ(UniqueTempDir(u"", u"link"), tmp + u"/link0");  // links followed
-  const std::vector<std::string> before = TreeOf(tmp);
-  for (int i = 3; i <= 10; ++i) MakeDir(tmp + u"/ChkDel" + platform::IntToStr(i));
   EXPECT_EQ(UniqueTempDir(u"", u"chkdel"), tmp + u"/chkdel");  // letter case counts
-  EXPECT_EQ(UniqueTempDir(u"", u"ChkDel"), tmp + u"/ChkDel1");
+
+  // Decimal numbers without leading zeros, in order; a link to a directory
+  // takes its name.
   platform::DeleteFile(tmp + u"/ChkDel1");
-  MakeDir(tmp + u"/ChkDel1");
-  EXPECT_EQ(UniqueTempDir(u"", u"ChkDel"), tmp + u"/ChkDel11");
-  EXPECT_NE(TreeOf(tmp), before);  // only what the test made
-  EXPECT_FALSE(Exists(tmp + u"/ChkDel11"));
+  for (int i = 1; i <= 10; ++i) MakeDir(tmp + u"/ChkDel" + platform::IntToStr(i));
+  Link(tmp + u"/ChkDel", tmp + u"/ChkDel11");
+  EXPECT_EQ(UniqueTempDir(u"", u"ChkDel"), tmp + u"/ChkDel12");
+
+  std::vector<std::string> made{"ChkDel", "ChkDel0", "ChkDel11"};
+  for (int i = 1; i <= 10; ++i) made.push_back("ChkDel" + std::to_string(i));
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(TreeOf(tmp), made);  // only what the test made
 }
 
 TEST_F(UniqueTempDirTest, BaseAndName) {
@@ -160,10 +161,9 @@ TEST(DeleteFilesByMask, DeletesMatchingNonDirectories) {
   for (const auto& c : cases) {
     SCOPED_TRACE(platform::ToUtf8(c.Mask));
     TTempTree tree;
-    for (const char16_t* name : {u"a.txt", u"b.log", u".hidden", u"noext", u"ro.txt", u"d/inner.txt"}) {
-      MakeDir(tree / u"d");
+    MakeDir(tree / u"d");
+    for (const char16_t* name : {u"a.txt", u"b.log", u".hidden", u"noext", u"ro.txt", u"d/inner.txt"})
       MakeFile(tree / name);
-    }
     SetMode(tree / u"ro.txt", fs::perms::owner_read);
     Link(outside.Tree / u"file", tree / u"link");
     EXPECT_EQ(DeleteFilesByMask(tree.Path(), c.Mask), c.Found);
@@ -230,6 +230,18 @@ TEST(RemoveDirTree, NothingToRemove) {
   EXPECT_EQ(TreeOf(tree.Path()), (std::vector<std::string>{"file"}));
   MakeDir(tree / u"empty");
   EXPECT_TRUE(RemoveDirTree(tree / u"empty"));
+}
+
+// The count is of what was found, also when the directory keeps it.
+TEST(DeleteFilesByMask, CountsWhatItFoundNotWhatWentAway) {
+  RUN_UNPRIVILEGED();
+  TTempTree tree;
+  MakeFile(tree / u"a");
+  MakeFile(tree / u"b");
+  SetMode(tree.Path(), fs::perms(0555));
+  EXPECT_EQ(DeleteFilesByMask(tree.Path(), u"*"), 2);
+  SetMode(tree.Path(), fs::perms::owner_all);
+  EXPECT_EQ(TreeOf(tree.Path()), (std::vector<std::string>{"a", "b"}));
 }
 
 // What cannot be removed stays, the rest goes, and the answer is False.
