@@ -1,0 +1,49 @@
+// Tarnwick's command executor: reads the command line, runs the one
+// operation it names, and writes the program's lines to standard output.
+#pragma once
+
+#include <cstdint>
+
+#include "installer/trw_defs.h"
+#include "platform/types.h"
+#include "runtime/string_list.h"
+
+namespace tarnwick {
+
+class TCmdExecutor {
+ public:
+  TCMDInfo CMDInfo;
+  string ErrorStr;  // the parser's or the current operation's failure; empty: none
+
+  // The usage text, or the parse and the operation.  A parse failure or an
+  // exception that escapes ends the process with exit code 1.
+  void Execute();
+
+ private:
+  struct TSwitch {
+    string SwitchText;  // empty: the parameter is no switch
+    string Key;
+    string Value;
+  };
+
+  bool ParseCommandLine();
+  static TSwitch SplitSwitch(const string& param);
+  static string UnquoteValue(const string& raw);
+  void RunOperation();
+
+  void WriteLogLine(const string& text);
+  void WriteConsoleLine(const string& text);
+  void ShowUsage();
+  void FillUsage(rtl::TStringList& lines);
+
+  // The operations.
+  void CheckLockFiles(const string& inFile, const string& outFile, bool extendIn, bool extendOut);
+  void UnLockFiles(const string& inFile, const string& outFile, bool extendIn, bool extendOut);
+  void CheckDelFiles(const string& inFile, const string& outFile, bool extendIn);
+  void RunProgram(string exeName, const string& exeParams, string workDir, bool extendExe,
+                  bool wait, bool adminRights, bool checkExitCode, std::uint32_t& exitCode);
+  void RunDll();  // the library call steps, with CMDInfo's FileName and FuncName
+  void OwnTest();
+};
+
+}  // namespace tarnwick

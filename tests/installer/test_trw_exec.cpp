@@ -1,0 +1,227 @@
+// Tarnwick's command line, usage text, log lines and exit codes, seen from
+// outside: each case runs the built program.
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tarnwick_run.h"
+#include "tests/platform/locale_fixture.h"
+#include "tests/platform/temp_tree.h"
+
+using tarnwick_test::RunTarnwick;
+using tarnwick_test::TRun;
+using tarnwick_test::TStdout;
+
+namespace {
+
+// The log lines' stamp with ":" as the time separator.
+const std::regex StampPattern(R"(\[\d\d:\d\d:\d{4} \d\d:\d\d:\d\d\] )");
+
+// The output with every stamp at the start of a line written as "[T] ";
+// a stamp of the wrong shape stays and fails the comparison.
+std::string WithoutStamps(const std::string& out) {
+  std::string result;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    std::size_t end = out.find("\r\n", start);
+    end = end == std::string::npos ? out.size() : end + 2;
+    std::string line = out.substr(start, end - start);
+    std::smatch match;
+    if (std::regex_search(line, match, StampPattern, std::regex_constants::match_continuous))
+      line = "[T] " + match.suffix().str();
+    result += line;
+    start = end;
+  }
+  return result;
+}
+
+std::string ParseFailure(const std::string& error) {
+  return "[T] \r\n[T] " + error + "\r\n[T] Help available by switch \"/?\"\r\n";
+}
+
+std::string ActionError(const std::string& message) {
+  return "[T] Error on action : \r\nException : " + message + "\r\n";
+}
+
+std::string Joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const auto& a : args) text += (text.empty() ? "" : " ") + ("[" + a + "]");
+  return text;
+}
+
+std::string Golden(const char* name) {
+  std::ifstream file(std::filesystem::path(__FILE__).parent_path() / name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST(CommandLine, UsageTextForNoParameterOrTheQuestionSwitchAlone) {
+  const std::string usage = Golden("usage.golden");
+  ASSERT_EQ(std::count(usage.begin(), usage.end(), '\n'), 68);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-?"}, {"/?"}}) {
+    SCOPED_TRACE(Joined(args));
+    const TRun run = RunTarnwick(args);
+    EXPECT_TRUE(run.Out == usage) << run.Out;
+    EXPECT_EQ(run.ExitCode, 0);
+  }
+}
+
+TEST(CommandLine, ParseFailuresWriteThreeLogLinesAndExitWithOne) {
+  const struct {
+    std::vector<std::string> Args;
+    std::string Error;
+  } cases[] = {
+      {{"?"}, "Invalid param[1]:?"},
+      {{"/?", "-x"}, "Invalid param[1]:/?"},
+      {{"-CHKLOCK"}, "Invalid param[1]:-CHKLOCK"},  // keys are case-sensitive
+      {{"-Test"}, "Invalid param[1]:-Test"},
+      {{"chklock"}, "Invalid param[1]:chklock"},  // no switch
+      {{"-n=x", "-chklock"}, "Invalid param[1]:-n=x"},  // the operation comes first
+      {{"-"}, "Invalid param[1]:-"},
+      {{"-=chklock"}, "Invalid param[1]:-=chklock"},
+      {{""}, "Invalid param[1]:"},
+      {{" -chklock"}, "Invalid param[1]: -chklock"},  // written back unchanged
+      {{"-\xC3\xBC" "ber\xFF"}, "Invalid param[1]:-\xC3\xBC" "ber\xFF"},  // bytes round-trip
+      {{"-dll"}, "Invalid value for key 'dll': "},
+      {{"-dll=", "-n=a", "-f=b"}, "Invalid value for key 'dll': "},
+      {{"-dll=2", "-n=a", "-f=b"}, "Invalid value for key 'dll': 2"},
+      {{"-dll=one", "-n=a", "-f=b"}, "Invalid value for key 'dll': one"},
+      {{"-dll=0x100000001", "-n=a", "-f=b"}, "Invalid value for key 'dll': 0x100000001"},
+      {{"-dll=99999999999", "-n=a", "-f=b"}, "Invalid value for key 'dll': 99999999999"},
+      {{"-dll=4294967297", "-n=a", "-f=b"}, "Invalid value for key 'dll': 4294967297"},
+      {{"-dll=\"\t1\"", "-n=a", "-f=b"}, "Invalid value for key 'dll': \t1"},  // blanks are U+0020
+      {{"-dll=1"}, "Invalid param count (<3)"},
+      {{"-dll=1", "-n=a"}, "Invalid param count (<3)"},
+      {{"-test=abc"}, "Invalid value for key 'test': abc"},
+      {{"-test=0x", "-n=a"}, "Invalid value for key 'test': 0x"},
+      {{"-test=2147483648"}, "Invalid value for key 'test': 2147483648"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Joined(c.Args));
+    const TRun run = RunTarnwick(c.Args);
+    EXPECT_EQ(WithoutStamps(run.Out), ParseFailure(c.Error));
+    EXPECT_EQ(run.ExitCode, 1);
+  }
+}
+
+// An operation that is not built yet reports what it was handed, so the
+// parsed command line shows in its "Error on action : " report.
+TEST(CommandLine, DispatchesTheParsedOptions) {
+  const std::string lockDefaults = "InFile: ; OutFile: ; bExtendInFileNames: False; bExtendOutFileNames: False";
+  const struct {
+    std::vector<std::string> Args;
+    std::string Out;
+  } cases[] = {
+      {{"-chklock"}, ActionError("CheckLockFiles is not built yet; " + lockDefaults)},
+      {{"--chklock"}, ActionError("CheckLockFiles is not built yet; " + lockDefaults)},
+      {{"/chklock=ignored"}, ActionError("CheckLockFiles is not built yet; " + lockDefaults)},
+      {{"/-chklock", "-in=a", "-in=b", "--out=o", "/extout=0", "-extin=no"},
+       ActionError("CheckLockFiles is not built yet; InFile: b; OutFile: o; bExtendInFileNames: True; "
+                   "bExtendOutFileNames: True")},
+      // "-in" alone sets the empty text; "-in =a" has the key "in " and is ignored.
+      {{"-unlock", "-in=a", "-in", "-in =c"},
+       ActionError("UnLockFiles is not built yet; " + lockDefaults)},
+      // Quotes that still enclose the value go, without trimming; a blank
+      // before the opening quote keeps both quotes.
+      {{"-chkdel", "-in=\" a b \"", "-out= \"c\" ", "-extin"},
+       ActionError("CheckDelFiles is not built yet; InFile:  a b ; OutFile: \"c\"; bExtendInFileNames: True")},
+      {{"-chkdel", "-in=\t a \t", "-out=\""},
+       ActionError("CheckDelFiles is not built yet; InFile: a; OutFile: \"; bExtendInFileNames: False")},
+      {{"-run", "-exe=x y", "-prm=-a -b=c", "-dir=current", "-wait", "-admin=no", "-checkexit",
+        "-extexe", "-EXE=upper", "-unknown=1", "stray", "-"},
+       ActionError("RunProgram is not built yet; ExeName: x y; ExeParams: -a -b=c; WorkDir: current; "
+                   "bExtendExeFileName: True; bWait: True; bAdminRights: True; bCheckExitCode: True; "
+                   "ExitCode: 0")},
+      {{"-run"},
+       ActionError("RunProgram is not built yet; ExeName: ; ExeParams: ; WorkDir: ; bExtendExeFileName: "
+                   "False; bWait: False; bAdminRights: False; bCheckExitCode: False; ExitCode: 0")},
+      // Three parameters pass, whatever the second and third are.
+      {{"-dll=1", "x", "y"}, ActionError("RunDll is not built yet; FileName: ; FuncName: ")},
+      {{"-dll=$1", "-n=lib.so", "-f=Start", "-dll=2"},
+       ActionError("RunDll is not built yet; FileName: lib.so; FuncName: Start")},
+      {{"-dll= +0x1", "-f=F", "-n=N"}, ActionError("RunDll is not built yet; FileName: N; FuncName: F")},
+      {{"-dll=\" 1\"", "-f=F", "-n=N"}, ActionError("RunDll is not built yet; FileName: N; FuncName: F")},
+      // Every "-test" value runs the same test.
+      {{"-test"}, "[T] Begin own test.\r\n" + ActionError("OwnTest is not built yet")},
+      {{"-test=7"}, "[T] Begin own test.\r\n" + ActionError("OwnTest is not built yet")},
+      {{"-test=-$10", "-x"}, "[T] Begin own test.\r\n" + ActionError("OwnTest is not built yet")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Joined(c.Args));
+    const TRun run = RunTarnwick(c.Args);
+    EXPECT_EQ(WithoutStamps(run.Out), c.Out);
+    EXPECT_EQ(run.ExitCode, 1);
+  }
+}
+
+std::string StampAt(time_t when, const std::string& separator) {
+  struct tm t {};
+  gmtime_r(&when, &t);
+  char text[64];
+  std::snprintf(text, sizeof text, "[%02d%s%02d%s%04d %02d%s%02d%s%02d] ", t.tm_mday,
+                separator.c_str(), t.tm_mon + 1, separator.c_str(), t.tm_year + 1900, t.tm_hour,
+                separator.c_str(), t.tm_min, separator.c_str(), t.tm_sec);
+  return text;
+}
+
+// The first log line of a parse failure is the stamp alone: the local time
+// (TZ set to UTC here) between the start and the end of the run.
+void ExpectStampedNow(const std::vector<std::string>& env, const std::string& separator) {
+  const time_t before = ::time(nullptr);
+  const TRun run = RunTarnwick({"?"}, env);
+  const time_t after = ::time(nullptr);
+  ASSERT_EQ(run.ExitCode, 1);
+  const std::string first = run.Out.substr(0, run.Out.find("\r\n"));
+  bool matched = false;
+  for (time_t when = before; when <= after; ++when) matched = matched || first == StampAt(when, separator);
+  EXPECT_TRUE(matched) << first << " is not " << StampAt(before, separator);
+  EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 3);
+}
+
+TEST(LogLines, StampTheLocalTimeWithTheRegionalTimeSeparator) {
+  ExpectStampedNow({"TZ=UTC0", "LC_ALL=C"}, ":");
+  // A locale that is not installed reads as "C".
+  ExpectStampedNow({"TZ=UTC0", "LC_ALL=xx_NOWHERE.UTF-8"}, ":");
+
+  platform_test::TTempTree tree;
+  const struct {
+    const char* Name;
+    const char* TimeFormat;
+    const char* Separator;
+  } locales[] = {
+      {"tw_DOT.UTF-8", "%H.%M.%S", "."},
+      {"tw_HAN.UTF-8", "%H\xE6\x97\xB6%M\xE5\x88\x86%S\xE7\xA7\x92", "\xE6\x97\xB6"},  // 时 分 秒
+  };
+  for (const auto& locale : locales) {
+    SCOPED_TRACE(locale.Name);
+    platform_test::TLocaleFormats formats;
+    formats.TimeFormat = locale.TimeFormat;
+    if (!platform_test::CompileLocale(tree.Path(), locale.Name, formats))
+      GTEST_SKIP() << "localedef cannot build locales here";
+    ExpectStampedNow({"TZ=UTC0", "LC_ALL=" + std::string(locale.Name),
+                      "LOCPATH=" + platform::ToUtf8(tree.Path())},
+                     locale.Separator);
+  }
+}
+
+TEST(ExitCodes, AClosedOrBrokenStandardOutputDoesNotEndTheProgram) {
+  for (const TStdout mode : {TStdout::Closed, TStdout::BrokenPipe}) {
+    SCOPED_TRACE(mode == TStdout::Closed ? "closed" : "broken pipe");
+    for (const auto& [args, exitCode] : {std::pair<std::vector<std::string>, int>{{"-?"}, 0},
+                                         {{"?"}, 1},
+                                         {{"-test"}, 1}}) {
+      SCOPED_TRACE(Joined(args));
+      const TRun run = RunTarnwick(args, {}, mode);
+      EXPECT_EQ(run.Signal, 0);
+      EXPECT_EQ(run.ExitCode, exitCode);
+    }
+  }
+}
+
+}  // namespace
