@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "installer/sys_utils.h"
 #include "installer/usage_text.h"
 #include "platform/console.h"
 #include "platform/local_time.h"
@@ -57,19 +58,13 @@ bool IsUsageRequest(const std::vector<string>& arguments) {
          (arguments.size() == 2 && (arguments[1] == u"-?" || arguments[1] == u"/?"));
 }
 
-string ZeroPadded(int value, std::size_t width) {
-  string digits = platform::IntToStr(value);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), u'0');
-  return digits;
-}
-
 // "[dd:mm:yyyy hh:nn:ss] ", each ":" being the regional time separator.
 string LogTimeStamp() {
   const platform::TLocalTime now = platform::LocalTime();
   const string separator(1, platform::RegionalSettings().TimeSeparator);
-  return u"[" + ZeroPadded(now.Day, 2) + separator + ZeroPadded(now.Month, 2) + separator +
-         ZeroPadded(now.Year, 4) + u" " + ZeroPadded(now.Hour, 2) + separator +
-         ZeroPadded(now.Minute, 2) + separator + ZeroPadded(now.Second, 2) + u"] ";
+  return u"[" + PadNumber(now.Day, 2) + separator + PadNumber(now.Month, 2) + separator +
+         PadNumber(now.Year, 4) + u" " + PadNumber(now.Hour, 2) + separator +
+         PadNumber(now.Minute, 2) + separator + PadNumber(now.Second, 2) + u"] ";
 }
 
 // Class name and message of the exception being handled.
