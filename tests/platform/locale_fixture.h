@@ -75,4 +75,20 @@ inline bool CompileLocale(const std::u16string& dir, const std::string& name,
          platform::FileExists(platform::FromUtf8(osDir + "/" + name + "/LC_NUMERIC"));
 }
 
+// glibc's newlocale keeps the copy of LOCPATH that it makes: a leak of the
+// C library that the leak checker would otherwise blame on the code under
+// test.
+inline constexpr const char* NewLocaleLeakSuppression = "leak:__argz_add_sep\n";
+
+// "LSAN_OPTIONS=..." for a program started with LOCPATH set: the options of
+// this process plus a suppression file for that leak, written into `dir`.
+inline std::string LeakCheckerOptions(const std::u16string& dir) {
+  const std::u16string file = dir + u"/newlocale.supp";
+  platform::WriteWholeFile(file, NewLocaleLeakSuppression,
+                           std::char_traits<char>::length(NewLocaleLeakSuppression));
+  const char* own = std::getenv("LSAN_OPTIONS");
+  return "LSAN_OPTIONS=" + (own != nullptr && *own != 0 ? std::string(own) + ":" : std::string()) +
+         "suppressions=" + platform::ToUtf8(file);
+}
+
 }  // namespace platform_test

@@ -14,6 +14,11 @@
 using namespace platform;
 using platform_test::TLocaleFormats;
 
+// Read by the leak checker of sanitized builds.
+extern "C" const char* __lsan_default_suppressions() {
+  return platform_test::NewLocaleLeakSuppression;
+}
+
 namespace {
 
 void ExpectSettings(const TRegionalSettings& actual, const TRegionalSettings& expected) {
