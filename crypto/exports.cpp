@@ -3,7 +3,9 @@
 #define SELVANE_BUILDING_LIBRARY
 #include "include/selvane2x.h"
 
+#include <cstddef>
 #include <memory>
+#include <tuple>
 #include <type_traits>
 
 #include "crypto/debug_log.h"
@@ -24,6 +26,28 @@ TCryptoEngineWithName* AsHandle(void* aHandle) {
   return static_cast<TCryptoEngineWithName*>(aHandle);
 }
 
+// Parameter I of an export as the public header declares it.
+template <class F, std::size_t I>
+struct THostParamOf;
+template <std::size_t I, class R, class... P>
+struct THostParamOf<R(P...), I> {
+  using Type = std::tuple_element_t<I, std::tuple<P...>>;
+};
+template <class F, std::size_t I>
+using THostParam = typename THostParamOf<F, I>::Type;
+
+// The header declares the inputs an engine only reads const; the entries
+// take them as the engine contract types them.  The host's pointer passes
+// on unchanged.
+template <class A>
+auto EngineArg(A aArg) {
+  if constexpr (std::is_pointer_v<A> && std::is_const_v<std::remove_pointer_t<A>>) {
+    return const_cast<std::remove_const_t<std::remove_pointer_t<A>>*>(aArg);
+  } else {
+    return aArg;
+  }
+}
+
 // The handle rule: a nil handle answers -1 (procedures do nothing); otherwise
 // the entry of the export's name is reached as the registry reaches it, with
 // the handle's engine object; any exception answers -1 (procedures return).
@@ -34,7 +58,7 @@ struct TExport {
     try {
       if (TCryptoEngineWithName* handle = AsHandle(aHandle)) {
         return TRoute<No>::template Call<R>(handle->Functions, handle->EngineHandle, aEntry,
-                                            aArgs...);
+                                            EngineArg(aArgs)...);
       }
     } catch (...) {
     }
@@ -47,7 +71,8 @@ struct TExport {
 template <>
 struct TExport<11> {
   template <class R, class F>
-  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, Integer i, PWideChar Value) {
+  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, Integer i,
+                const char16_t* Value) {
     try {
       TCryptoEngineWithName* handle = AsHandle(aHandle);
       if (handle == nullptr) return -1;
@@ -70,12 +95,12 @@ struct TExport<11> {
 template <>
 struct TExport<30> {
   template <class R, class F>
-  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, PWideChar aRootPath) {
+  static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, const char16_t* aRootPath) {
     try {
       TCryptoEngineWithName* handle = AsHandle(aHandle);
       if (handle == nullptr) return;
       selvane::SetOrvRoot(platform::WideFrom(aRootPath));
-      TRoute<30>::Call<R>(handle->Functions, handle->EngineHandle, aEntry, aRootPath);
+      TRoute<30>::Call<R>(handle->Functions, handle->EngineHandle, aEntry, EngineArg(aRootPath));
     } catch (...) {
     }
   }
@@ -83,9 +108,27 @@ struct TExport<30> {
 
 }  // namespace
 
+// (void* Handle, the entry's parameters): named as the entry list names
+// them, typed as the public header declares the export.
+#define SELVANE_HOST_PARAMS(Name, Args) SELVANE_HOST_PARAMS_I(Name, SELVANE_UNPAREN Args)
+#define SELVANE_HOST_PARAMS_I(Name, ...) \
+  (void* Handle __VA_OPT__(, SELVANE_HOST_PARAM_1(Name, __VA_ARGS__)))
+#define SELVANE_HOST_PARAM(N, I, a) THostParam<decltype(::N), I> a
+#define SELVANE_HOST_PARAM_1(N, a, ...) \
+  SELVANE_HOST_PARAM(N, 1, a) __VA_OPT__(, SELVANE_HOST_PARAM_2(N, __VA_ARGS__))
+#define SELVANE_HOST_PARAM_2(N, a, ...) \
+  SELVANE_HOST_PARAM(N, 2, a) __VA_OPT__(, SELVANE_HOST_PARAM_3(N, __VA_ARGS__))
+#define SELVANE_HOST_PARAM_3(N, a, ...) \
+  SELVANE_HOST_PARAM(N, 3, a) __VA_OPT__(, SELVANE_HOST_PARAM_4(N, __VA_ARGS__))
+#define SELVANE_HOST_PARAM_4(N, a, ...) \
+  SELVANE_HOST_PARAM(N, 4, a) __VA_OPT__(, SELVANE_HOST_PARAM_5(N, __VA_ARGS__))
+#define SELVANE_HOST_PARAM_5(N, a, ...) \
+  SELVANE_HOST_PARAM(N, 5, a) __VA_OPT__(, SELVANE_HOST_PARAM_6(N, __VA_ARGS__))
+#define SELVANE_HOST_PARAM_6(N, a) SELVANE_HOST_PARAM(N, 6, a)
+
 #define SELVANE_EXPORT_Life(No, Name, Result, Params, Args)
 #define SELVANE_EXPORT_Call(No, Name, Result, Params, Args)                                  \
-  extern "C" Result stdcall Name SELVANE_PARAMS_WITH(Params, void* Handle) {                 \
+  extern "C" Result stdcall Name SELVANE_HOST_PARAMS(Name, Args) {                           \
     return TExport<No>::Call<Result> SELVANE_ARGS_WITH(Args, Handle, &TCryptEngineFunctions::Name); \
   }
 #define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
@@ -110,7 +153,7 @@ extern "C" int32_t stdcall GetMaxCryptoEngineTypeLength(void) {
   return SELVANE_MAX_ENGINE_TYPE_LENGTH;
 }
 
-extern "C" int32_t stdcall GetCryptoEngineStatus(char16_t* EngineType) {
+extern "C" int32_t stdcall GetCryptoEngineStatus(const char16_t* EngineType) {
   try {
     return CryptoCollections().GetCryptoEngineStatus(EngineType);
   } catch (...) {
@@ -118,7 +161,8 @@ extern "C" int32_t stdcall GetCryptoEngineStatus(char16_t* EngineType) {
   }
 }
 
-extern "C" int32_t stdcall CheckEngineCompatibles(char16_t* EngineType1, char16_t* EngineType2) {
+extern "C" int32_t stdcall CheckEngineCompatibles(const char16_t* EngineType1,
+                                                  const char16_t* EngineType2) {
   try {
     return CryptoCollections().CheckEngineCompatibles(EngineType1, EngineType2);
   } catch (...) {
@@ -126,7 +170,7 @@ extern "C" int32_t stdcall CheckEngineCompatibles(char16_t* EngineType1, char16_
   }
 }
 
-extern "C" void* stdcall InitCryptoEngine(char16_t* EngineType) {
+extern "C" void* stdcall InitCryptoEngine(const char16_t* EngineType) {
   try {
     auto handle = std::make_unique<TCryptoEngineWithName>();
     handle->EngineType = platform::WideFrom(EngineType);
@@ -164,7 +208,7 @@ extern "C" void stdcall SetCryptDebugCallBackProc(TCryptDebugCallBack aCallBack)
   }
 }
 
-extern "C" void stdcall SetDllRoot(char16_t* aRootPath) {
+extern "C" void stdcall SetDllRoot(const char16_t* aRootPath) {
   try {
     selvane::SetOrvRoot(platform::WideFrom(aRootPath));
   } catch (...) {

@@ -2,65 +2,68 @@
  * A host of selvane2x: lists the engine types, then runs a two-party
  * protocol on the "Emulation/2.0" engine: each party signs with its word and
  * accepts the other's, encodes for the other's UID and decodes with its own
- * word.  Every log line of the library is printed as it arrives.
+ * word.  Every log line of the library is printed as it arrives.  Buffers are
+ * sized from the engine's limits, as the header's buffer rule says.
  */
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "selvane2x.h"
 
-enum { TextSize = 512 };
+/* Emulation/2.0's parameters, by number. */
+enum { UseKey = 1, KeyPath = 2, SignWord = 3, VerifyWord = 4, DecodeWord = 6 };
 
-static void PutWide(const char16_t* text) {
+static void PutWide(const char16_t *text) {
   for (; text != NULL && *text != 0; ++text) putchar(*text < 128 ? (char)*text : '?');
 }
 
-static void Widen(const char* text, char16_t* out) {
-  while ((*out++ = (unsigned char)*text++) != 0) {
-  }
-}
-
-static void OnLogLine(const char16_t* line) {
+static void OnLogLine(const char16_t *line) {
   printf("  log: ");
   PutWide(line);
   printf("\n");
 }
 
-static void SetParam(void* engine, int32_t index, const char* value) {
-  char16_t wide[TextSize];
-  Widen(value, wide);
-  SetCryptoParamValue(engine, index, wide);
+/* A buffer for a text result of at most limit characters, or NULL when the
+ * engine has no such result. */
+static char16_t *TextBuffer(int32_t limit) {
+  return limit < 0 ? NULL : (char16_t *)calloc((size_t)limit + 1, sizeof(char16_t));
 }
 
-static void ShowResult(void* engine, const char* what, int32_t result) {
-  char16_t text[TextSize];
+static void ShowResult(void *engine, const char *what, int32_t result) {
   printf("%s: %d", what, result);
-  if (result != 0) {
-    GetCryptoErrorString(engine, result, text);
-    printf(" (");
-    PutWide(text);
-    printf(")");
+  if (result != SELVANE_OK) {
+    char16_t *text = TextBuffer(GetMaxErrorStringLength(engine));
+    if (text != NULL) {
+      GetCryptoErrorString(engine, result, text);
+      printf(" (");
+      PutWide(text);
+      printf(")");
+      free(text);
+    }
   }
   printf("\n");
 }
 
-static void* OpenParty(const char* name, const char* signWord, const char* verifyWord,
-                       const char* decodeWord) {
-  char16_t type[SELVANE_MAX_ENGINE_TYPE_LENGTH], uid[TextSize];
-  void* engine;
-  Widen("Emulation/2.0", type);
-  engine = InitCryptoEngine(type);
+static void *OpenParty(const char *name, const char16_t *signWord, const char16_t *verifyWord,
+                       const char16_t *decodeWord) {
+  void *engine = InitCryptoEngine(u"Emulation/2.0");
+  char16_t *uid;
   if (engine == NULL) {
     printf("%s: cannot open Emulation/2.0\n", name);
     return NULL;
   }
-  SetParam(engine, 3, signWord);
-  SetParam(engine, 4, verifyWord);
-  SetParam(engine, 6, decodeWord);
-  GetCurrentUserUID(engine, uid);
-  printf("%s opened, current UID \"", name);
-  PutWide(uid);
-  printf("\"\n");
+  SetCryptoParamValue(engine, SignWord, signWord);
+  SetCryptoParamValue(engine, VerifyWord, verifyWord);
+  SetCryptoParamValue(engine, DecodeWord, decodeWord);
+  uid = TextBuffer(GetMaxUIDLength(engine));
+  if (uid != NULL) {
+    GetCurrentUserUID(engine, uid);
+    printf("%s opened, current UID \"", name);
+    PutWide(uid);
+    printf("\"\n");
+    free(uid);
+  }
   return engine;
 }
 
@@ -81,13 +84,19 @@ static void ListEngineTypes(void) {
   }
 }
 
-static void SignAndVerify(void* signer, void* verifier) {
-  unsigned char data[] = "payment order 17";
-  unsigned char sign[TextSize];
-  char16_t uid[TextSize];
-  int32_t signSize = (int32_t)sizeof sign;
+static void SignAndVerify(void *signer, void *verifier) {
+  static const unsigned char data[] = "payment order 17";
+  int32_t signLimit = GetMaxSignatureLength(signer);
+  unsigned char *sign = (unsigned char *)malloc(signLimit > 0 ? (size_t)signLimit : 1);
+  char16_t *uid = TextBuffer(GetMaxUIDLength(verifier));
+  int32_t signSize = 0;
+  if (sign == NULL || uid == NULL) {
+    free(sign);
+    free(uid);
+    return;
+  }
   ShowResult(signer, "sign", SignData(signer, data, (int32_t)sizeof data, sign, &signSize, NULL));
-  printf("signature: %.*s\n", (int)signSize, (const char*)sign);
+  printf("signature: %.*s\n", (int)signSize, (const char *)sign);
   ShowResult(verifier, "verify by the other party",
              VerifyData(verifier, data, (int32_t)sizeof data, sign, signSize, uid));
   printf("signer UID \"");
@@ -95,23 +104,32 @@ static void SignAndVerify(void* signer, void* verifier) {
   printf("\"\n");
   ShowResult(signer, "verify by the signer itself",
              VerifyData(signer, data, (int32_t)sizeof data, sign, signSize, uid));
+  free(sign);
+  free(uid);
 }
 
-static void EncodeForOther(void* sender, void* receiver, const char* receiverUid) {
-  unsigned char data[] = "meet at noon";
-  char16_t uid[TextSize];
-  int32_t size = (int32_t)strlen((const char*)data);
-  Widen(receiverUid, uid);
-  ShowResult(sender, "encode", EncodeData(sender, data, &size, uid));
+/* EncodeData works in place: the buffer holds the data and the engine's
+ * addition. */
+static void EncodeForOther(void *sender, void *receiver, const char16_t *receiverUid) {
+  static const char message[] = "meet at noon";
+  int32_t size = (int32_t)strlen(message);
+  int32_t addition = GetMaxEncodeAddition(sender);
+  unsigned char *data = (unsigned char *)malloc((size_t)size + (addition > 0 ? (size_t)addition : 0));
+  if (data == NULL) return;
+  memcpy(data, message, (size_t)size);
+  ShowResult(sender, "encode", EncodeData(sender, data, &size, receiverUid));
   ShowResult(receiver, "decode", DecodeData(receiver, data, &size, NULL));
-  printf("decoded: %.*s\n", (int)size, (const char*)data);
+  printf("decoded: %.*s\n", (int)size, (const char *)data);
+  free(data);
 }
 
-static void MissingKeyFile(void* engine) {
-  unsigned char data[] = "x", sign[TextSize];
-  int32_t signSize = (int32_t)sizeof sign;
-  SetParam(engine, 1, "Yes");
-  SetParam(engine, 2, "/nonexistent/key.file");
+static void MissingKeyFile(void *engine) {
+  static const unsigned char data[] = "x";
+  unsigned char sign[256];
+  int32_t signSize = 0;
+  SetCryptoParamValue(engine, UseKey, u"Yes");
+  SetCryptoParamValue(engine, KeyPath, u"/nonexistent/key.file");
+  if (GetMaxSignatureLength(engine) > (int32_t)sizeof sign) return;
   ShowResult(engine, "sign with a missing key file",
              SignData(engine, data, 1, sign, &signSize, NULL));
 }
@@ -120,11 +138,11 @@ int main(void) {
   void *tessel, *harbor;
   SetCryptDebugCallBackProc(OnLogLine);
   ListEngineTypes();
-  tessel = OpenParty("tessel", "tessel_4", "harbor", "tessel_4");
-  harbor = OpenParty("harbor", "harbor", "tessel_4", "harbor");
+  tessel = OpenParty("tessel", u"tessel_4", u"harbor", u"tessel_4");
+  harbor = OpenParty("harbor", u"harbor", u"tessel_4", u"harbor");
   if (tessel == NULL || harbor == NULL) return 1;
   SignAndVerify(harbor, tessel);
-  EncodeForOther(tessel, harbor, "harbor");
+  EncodeForOther(tessel, harbor, u"harbor");
   MissingKeyFile(tessel);
   DoneCryptoEngine(tessel);
   DoneCryptoEngine(harbor);

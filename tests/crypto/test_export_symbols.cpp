@@ -15,11 +15,29 @@
 
 namespace {
 
-// Every handle export has exactly the type of its entry: the handle stands
-// where the engine object does.
+// A parameter type without the const of what it points to.
+template <class P>
+struct TWithoutConstTarget {
+  using Type = P;
+};
+template <class P>
+struct TWithoutConstTarget<const P*> {
+  using Type = P*;
+};
+template <class F>
+struct TWithoutConstTargets;
+template <class R, class... P>
+struct TWithoutConstTargets<R (*)(P...)> {
+  using Type = R (*)(typename TWithoutConstTarget<P>::Type...);
+};
+
+// Every handle export has the type of its entry, the handle standing where
+// the engine object does; the header may only add const to what a pointer
+// parameter points to.
 #define SELVANE_CHECK_Life(Name)
-#define SELVANE_CHECK_Call(Name) \
-  static_assert(std::is_same_v<decltype(&::Name), selvane::T##Name>, #Name);
+#define SELVANE_CHECK_Call(Name)                                                              \
+  static_assert(std::is_same_v<TWithoutConstTargets<decltype(&::Name)>::Type, selvane::T##Name>, \
+                #Name);
 #define SELVANE_ENTRY(No, Name, Result, Presence, Target, Kind, Params, Args) \
   SELVANE_CHECK_##Kind(Name)
 #include "crypto/engine_entries.def"
