@@ -105,8 +105,9 @@ extern "C" {
 #define SELVANE_LAST_ENGINE_TYPE_CODE 28
 
 /* Host callbacks. */
-/* Asked by an engine for a password: aBuff [out] holds aBuffSize
- * characters; nonzero means the host filled it. */
+/* Asked by an engine module for a password: the host writes it into aBuff
+ * [out], whose size aBuffSize the engine gives as it documents, and answers
+ * nonzero when it did.  The built-in engines never ask. */
 typedef int32_t (*TPassRequestFunc)(char16_t *aBuff, int32_t aBuffSize);
 /* Called by an engine with 0 (start) or 1 (stop) around a request to its key
  * device (TM). */
@@ -164,10 +165,10 @@ SELVANE_FUNCTION(int32_t, GenerateNewSEKMDM, (void *Handle));
  * previous one, also in every engine module that received that one. */
 SELVANE_FUNCTION(void, SetCryptDebugCallBackProc, (TCryptDebugCallBack aCallBack));
 
-/* Sets the process-wide root path aRootPath [in], once per process: the
- * root's EXE/, SYSTEM/ and USER/ directories are then searched for engine
- * modules and added to PATH.  The same root again is accepted; a different
- * one is refused without an answer. */
+/* Sets the process-wide root path aRootPath [in; NULL or empty: "/"], once
+ * per process: the root's EXE/, SYSTEM/ and USER/ directories are then
+ * searched for engine modules and added to PATH.  The same root again is
+ * accepted; a different one is refused without an answer. */
 SELVANE_FUNCTION(void, SetDllRoot, (const char16_t *aRootPath));
 
 /* --- Engine operations, in the order of the engine entry-point table --------
@@ -301,8 +302,8 @@ SELVANE_FUNCTION(void, GetLastErrorMessage, (void *Handle, char16_t *ErrorStr));
 
 /* Sets the process-wide root path as SetDllRoot does, then the engine's own
  * root path aRootPath [in].  When the process already has a different root,
- * neither changes.  The built-in engines expand "%OrvRoot%" in file names to
- * their root. */
+ * neither changes.  The built-in engines expand a leading "%OrvRoot%" in
+ * file names to their root. */
 SELVANE_FUNCTION(void, SetRootPath, (void *Handle, const char16_t *aRootPath));
 
 /* Moves the signature from its file to the key device; engine-defined.
@@ -325,8 +326,9 @@ SELVANE_FUNCTION(void, ClearCash, (void *Handle));
  * GetMaxPublicKeyTransferSize() + 1 bytes] is engine-defined. */
 SELVANE_FUNCTION(int32_t, RemoteGenerateStart, (void *Handle, char *aPublicKeyTransfer));
 
-/* Sets the directory aPath [in] for remote key generation; a leading
- * "%OrvRoot%" stands for the engine's root path. */
+/* Sets the directory aPath [in] for remote key generation.  Built-in
+ * engines: a leading "%OrvRoot%" (any letter case) stands for the engine's
+ * root path. */
 SELVANE_FUNCTION(void, SetRemoteGeneratePath, (void *Handle, const char16_t *aPath));
 
 /* Adds the signature of UID [in] to the *mSize bytes at mData [in/out] in
