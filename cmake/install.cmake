@@ -1,6 +1,6 @@
 # What `cmake --install` puts where: selvane2x with its header, a pkg-config
 # file and a CMake package (find_package(selvane2x) gives
-# selvane2x::selvane2x), and Tarnwick once it is built.  Every installed
+# selvane2x::selvane2x), and Tarnwick.  Every installed
 # path is relative to the prefix, so the package works in whatever prefix
 # it is installed into.
 include(GNUInstallDirs)

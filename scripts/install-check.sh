@@ -26,12 +26,14 @@ cmake -S . -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVANE
 cmake --build "$work/build" -j "$(nproc)"
 cmake --install "$work/build" --prefix "$prefix"
 
-# The library under its versioned names, the header, both package files.
+# The library under its versioned names, the header, both package files,
+# Tarnwick.
 for file in lib/libselvane2x.so.1.0.0 include/selvane2x.h lib/pkgconfig/selvane2x.pc \
             lib/cmake/selvane2x/selvane2xConfig.cmake \
             lib/cmake/selvane2x/selvane2xConfigVersion.cmake; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
+[ -x "$prefix/bin/tarnwick" ] || fail "Tarnwick is not installed"
 [ "$(readlink "$prefix/lib/libselvane2x.so")" = libselvane2x.so.1 ] || fail "no development link"
 [ "$(readlink "$prefix/lib/libselvane2x.so.1")" = libselvane2x.so.1.0.0 ] || fail "no soname link"
 soname=$(readelf -d "$prefix/lib/libselvane2x.so.1.0.0" | sed -n 's/.*Library soname: \[\(.*\)\].*/\1/p')

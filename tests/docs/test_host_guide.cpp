@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,11 +31,13 @@ std::vector<std::vector<std::string>> TableRows(const std::string& aHeading) {
       continue;
     }
     if (!bInSection || line.rfind("| ", 0) != 0) continue;
+    // "| a | b |": the cells between the bars, without their blanks.
     std::vector<std::string> cells;
-    static const std::regex cell(R"(\| ([^|]*[^ |]) (?=\|))");
-    for (std::sregex_iterator it(line.begin(), line.end(), cell), end; it != end; ++it)
-      cells.push_back((*it)[1]);
-    if (!cells.empty() && std::isdigit(static_cast<unsigned char>(cells[0][0]))) rows.push_back(cells);
+    for (std::size_t at = 2, end; (end = line.find(" |", at)) != std::string::npos; at = end + 3)
+      cells.push_back(line.substr(at, end - at));
+    if (!cells.empty() && !cells[0].empty() &&
+        std::isdigit(static_cast<unsigned char>(cells[0][0])))
+      rows.push_back(cells);
   }
   return rows;
 }
