@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 extern char** environ;
 
 namespace platform_test {
@@ -113,6 +115,54 @@ class TChild {
   int FStatus = 0;
   bool FReaped = false;
 };
+
+// fixture_mapper holding a file mapped ("dlopen" or "mmap"), or nothing;
+// ready once the constructor returns.
+inline const std::string MapperPath = FIXTURE_DIR "/process/fixture_mapper";
+
+class TMapper : public TChild {
+ public:
+  TMapper() : TChild({MapperPath}) { FReady = ReadLine() == "ready"; }
+  TMapper(const std::string& how, const std::u16string& file) : TChild({MapperPath, how, platform::ToUtf8(file)}) {
+    FReady = ReadLine() == "ready";
+  }
+  bool Ready() const { return FReady; }
+
+ private:
+  bool FReady = false;
+};
+
+// process_driver: terminates processes from a process of its own.
+inline const std::string DriverPath = FIXTURE_DIR "/process/process_driver";
+
+// The start of a command line that runs a program as another user (no
+// supplementary groups), with the given further setpriv options.
+inline std::vector<std::string> AsUser(unsigned id, std::vector<std::string> options = {}) {
+  std::vector<std::string> args{"/usr/bin/setpriv", "--reuid=" + std::to_string(id),
+                                "--regid=" + std::to_string(id), "--clear-groups"};
+  args.insert(args.end(), options.begin(), options.end());
+  return args;
+}
+
+inline std::vector<std::string> Joined(std::vector<std::string> first, const std::vector<std::string>& rest) {
+  first.insert(first.end(), rest.begin(), rest.end());
+  return first;
+}
+
+// Whether programs can be started as other users here: as root, with a
+// setpriv that works.  `why` says what is missing.
+inline bool CanRunAsOtherUsers(std::string& why) {
+  if (::geteuid() != 0) {
+    why = "starting programs as another user needs root";
+    return false;
+  }
+  TChild probe(Joined(AsUser(65534), {"/bin/true"}));
+  if (!probe.Started() || probe.Wait() != 0) {
+    why = "setpriv cannot start a program as user nobody";
+    return false;
+  }
+  return true;
+}
 
 inline bool KilledBy(int status, int signal) { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
 
