@@ -2,6 +2,7 @@
 // them, and their termination.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -68,6 +69,9 @@ std::vector<TMappedFile> ParseMappedFiles(std::string_view maps, std::u16string_
 // process that is gone or started at another time, EPERM when the process
 // may not be signalled.
 bool TerminateProcess(Cardinal id, std::uint64_t startTime, bool waitForEnd = false);
+
+// The last error of a termination that was not permitted ("access denied").
+inline constexpr Cardinal ErrorNotPermitted = EPERM;
 
 // Stands in for enabling the debug privilege: while it lives, CAP_KILL is in
 // the calling thread's effective set, if it is permitted but was not

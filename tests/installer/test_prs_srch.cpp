@@ -362,7 +362,7 @@ TEST(ProcessSearcher, DestroysEveryProcessItCan) {
   gone->ProcessID = 0x7FFFFFFF;
   searcher.Processes.insert(searcher.Processes.begin(), std::move(gone));
   EXPECT_FALSE(searcher.DestroyProcesses());
-  EXPECT_FALSE(library.Holder->Running()) << "waited for its end";
+  ASSERT_FALSE(library.Holder->Running()) << "waited for its end";
   EXPECT_TRUE(KilledBy(library.Holder->Wait(), SIGKILL));
 
   TTestSearcher none;

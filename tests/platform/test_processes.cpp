@@ -22,27 +22,14 @@
 
 using namespace platform;
 using platform_test::KilledBy;
+using platform_test::MapperPath;
 using platform_test::TChild;
+using platform_test::TMapper;
 using platform_test::TTempTree;
 
 namespace {
 
-const std::string MapperPath = FIXTURE_DIR "/process/fixture_mapper";
 const std::u16string SignDataPath = FromUtf8(FIXTURE_DIR "/platform/libfixture_signdata.so");
-
-// A mapper child that holds `file` mapped the given way ("dlopen", "mmap"),
-// or nothing; ready once the constructor returns.
-class TMapper : public TChild {
- public:
-  TMapper() : TChild({MapperPath}) { FReady = ReadLine() == "ready"; }
-  TMapper(const std::string& how, const std::u16string& file) : TChild({MapperPath, how, ToUtf8(file)}) {
-    FReady = ReadLine() == "ready";
-  }
-  bool Ready() const { return FReady; }
-
- private:
-  bool FReady = false;
-};
 
 bool WriteText(const std::u16string& path, const std::string& text) {
   return WriteWholeFile(path, text.data(), text.size());
@@ -324,6 +311,40 @@ TEST(KillCapability, IsRaisedOnlyWhilePermittedAndNotEffective) {
     ASSERT_TRUE(SetCaps({now.Effective & ~Kill, now.Permitted & ~Kill}));
     EXPECT_FALSE(TKillCapability().Raised()) << "not permitted";
   }).join();
+}
+
+}  // namespace
+
+namespace {
+
+// Without process descriptors (pidfd_open refused, as by a sandbox) the same
+// checks come before kill(2).
+TEST(TerminateProcess, WithoutProcessDescriptorsChecksTheSameBeforeKill) {
+  TMapper child;
+  ASSERT_TRUE(child.Ready());
+  const std::string id = std::to_string(child.Id());
+  const std::uint64_t started = ProcessStartTime(child.Id());
+  TChild driver({platform_test::DriverPath, "nopidfd", "terminate=" + id + "," + std::to_string(started + 1),
+                 "terminate=" + id + "," + std::to_string(started)},
+                true);
+  ASSERT_EQ(driver.ReadAll(), "nopidfd\nterminate " + id + " failed 3\nterminate " + id + " ok\n");
+  EXPECT_EQ(driver.Wait(), 0);
+  EXPECT_TRUE(KilledBy(child.Wait(), SIGKILL));
+}
+
+// The ids that kill(2) reads as process groups, tried where pidfd_open
+// cannot refuse them first.  As user nobody in a session of its own: were
+// they signalled, only nobody's processes could be hit.
+TEST(TerminateProcess, WithoutProcessDescriptorsNeverSignalsAGroup) {
+  std::string why;
+  if (!platform_test::CanRunAsOtherUsers(why)) GTEST_SKIP() << why;
+  TChild driver(platform_test::Joined(platform_test::AsUser(65534),
+                                      {platform_test::DriverPath, "nopidfd", "terminate=0,0",
+                                       "terminate=2147483648,0", "terminate=4294967295,0"}),
+                true);
+  EXPECT_EQ(driver.ReadAll(),
+            "nopidfd\nterminate 0 failed 22\nterminate 2147483648 failed 22\nterminate 4294967295 failed 22\n");
+  EXPECT_EQ(driver.Wait(), 0);
 }
 
 }  // namespace
