@@ -328,7 +328,7 @@ TEST(ProcessSearcher, RaisesWhenItCannotSearch) {
   // A malformed mask fails even where no process would reach it.
   for (const auto& [module, process] : {std::pair<string, string>{u"[abc", u""}, {u"", u"fixture_[x"}}) {
     TTestSearcher searcher;
-    searcher.Ids = std::vector<Cardinal>{};
+    searcher.Ids.emplace();  // no process at all
     if (!module.empty()) searcher.ModulsToFind.Add(module);
     searcher.ProcessToSearch = process;
     EXPECT_THROW(searcher.SearchProcesses(), rtl::EMaskError);
