@@ -4,7 +4,7 @@
 
 #include "runtime/exceptions.h"
 
-namespace vartypes {
+namespace variant {
 
 void TFloatScope::Check() {
   switch (FEnvironment.TakeFault()) {
@@ -30,4 +30,4 @@ std::int64_t TFloatScope::RoundToInt64(long double value) {
   return Step(static_cast<std::int64_t>(rounded));
 }
 
-}  // namespace vartypes
+}  // namespace variant

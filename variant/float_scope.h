@@ -7,7 +7,7 @@
 
 #include "platform/float_env.h"
 
-namespace vartypes {
+namespace variant {
 
 class TFloatScope {
  public:
@@ -37,4 +37,4 @@ class TFloatScope {
   platform::TFloatEnvironment FEnvironment;
 };
 
-}  // namespace vartypes
+}  // namespace variant

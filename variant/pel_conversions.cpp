@@ -4,7 +4,7 @@
 #include "variant/float_scope.h"
 #include "variant/pel_variant.h"
 
-namespace vartypes {
+namespace variant {
 
 namespace {
 
@@ -204,4 +204,4 @@ TPelVariant::operator platform::TDispatchRef() const {
   return vCOMObj;
 }
 
-}  // namespace vartypes
+}  // namespace variant

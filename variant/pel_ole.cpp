@@ -2,7 +2,7 @@
 #include "platform/text.h"
 #include "variant/pel_variant.h"
 
-namespace vartypes {
+namespace variant {
 
 TPelVariant::TPelVariant(const platform::TOleVariant& v) : vUInt64(0) {
   throw ELVarConvertError(u"Incompatible type in vexlan variant to variant conversion: " +
@@ -13,4 +13,4 @@ TPelVariant::operator platform::TOleVariant() const {
   RaiseIncompatible(u"Incompatible type in variant to vexlan variant conversion: ", varType);
 }
 
-}  // namespace vartypes
+}  // namespace variant

@@ -1,7 +1,7 @@
 // The text parsers.
 #include "variant/pel_variant.h"
 
-namespace vartypes {
+namespace variant {
 
 namespace {
 
@@ -18,4 +18,4 @@ std::uint64_t _StrToUInt64(const string& text) { RaiseParse(u"(436323) Error con
 double _StrToDouble(const string& text) { RaiseParse(u"(733168) Error converting _StrToDouble. Val: ", text); }
 bool _StrToBool(const string& text) { RaiseParse(u"(284519) Error converting _StrToBool. Val: ", text); }
 
-}  // namespace vartypes
+}  // namespace variant

@@ -1,7 +1,7 @@
 // The conversions of the variant value to UTF-16 and ANSI text.
 #include "variant/pel_variant.h"
 
-namespace vartypes {
+namespace variant {
 
 namespace {
 
@@ -28,4 +28,4 @@ TPelVariant::operator AnsiString() const {
   }
 }
 
-}  // namespace vartypes
+}  // namespace variant

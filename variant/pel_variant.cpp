@@ -2,7 +2,7 @@
 
 #include "variant/float_scope.h"
 
-namespace vartypes {
+namespace variant {
 
 string IncompatibleMessage(std::u16string_view prefix, TKivType kind) {
   string message(prefix);
@@ -210,4 +210,4 @@ Integer TPelVariant::Size() const noexcept {
   }
 }
 
-}  // namespace vartypes
+}  // namespace variant

@@ -19,7 +19,7 @@
 #include "runtime/date_time.h"
 #include "runtime/exceptions.h"
 
-namespace vartypes {
+namespace variant {
 
 // The kinds in their order, written once: the enumeration and the display
 // names are made from this list.
@@ -306,4 +306,4 @@ std::uint64_t _StrToUInt64(const string& text);
 double _StrToDouble(const string& text);
 bool _StrToBool(const string& text);
 
-}  // namespace vartypes
+}  // namespace variant

@@ -6,7 +6,7 @@
 
 #include "platform/text.h"
 
-namespace vartypes {
+namespace variant {
 namespace {
 
 std::string Utf8(const string& text) { return platform::ToUtf8(text); }
@@ -79,4 +79,4 @@ TEST(TPelVariant, FloatingPointErrorsAreTheRunTimesMathErrors) {
 }
 
 }  // namespace
-}  // namespace vartypes
+}  // namespace variant
