@@ -1,16 +1,17 @@
 #include "installer/trw_exec.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <exception>
 #include <iterator>
 #include <string_view>
 #include <vector>
 
+#include "installer/pel_sys_tools.h"
 #include "installer/sys_utils.h"
 #include "installer/usage_text.h"
+#include "installer/win_utils.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/local_time.h"
 #include "platform/program.h"
 #include "platform/regional_settings.h"
@@ -68,20 +69,16 @@ string LogTimeStamp() {
 }
 
 // Class name and message of the exception being handled.
-RTL_FORCED_UNWIND_HANDLER string CurrentExceptionText() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    const rtl::TExceptionText text = rtl::DescribeException(e);
-    return text.ClassName + u" : " + text.Message;
-  } catch (abi::__forced_unwind&) {
-    throw;
-  } catch (...) {
-    return u"Unknown exception : An exception of an unknown type was raised";
-  }
+string CurrentExceptionText() {
+  const rtl::TExceptionText text = rtl::DescribeCurrentException();
+  return text.ClassName + u" : " + text.Message;
 }
 
 }  // namespace
+
+bool IsAbsoluteName(const string& name) {
+  return !name.empty() && (name[0] == u'/' || name[0] == u'\\' || name.find(u':') != string::npos);
+}
 
 void TCmdExecutor::Execute() {
   const bool succeeded = rtl::GuardedOr(
@@ -217,6 +214,13 @@ void TCmdExecutor::ShowUsage() {
 
 void TCmdExecutor::FillUsage(rtl::TStringList& lines) {
   for (const std::u16string_view line : UsageLines) lines.Add(string(line));
+}
+
+string TCmdExecutor::ProgramDirectory() { return platform::ExtractFileDir(OwnExePath()); }
+
+string TCmdExecutor::ExtendFileName(const string& name) {
+  if (IsAbsoluteName(name)) return name;
+  return LongPathName(ProgramDirectory() + platform::PathDelim + name);
 }
 
 }  // namespace tarnwick

@@ -10,6 +10,10 @@
 
 namespace tarnwick {
 
+// True for a name that is not relative to a directory: not empty, and
+// starting with "/" or "\" or holding ":" anywhere.
+bool IsAbsoluteName(const string& name);
+
 class TCmdExecutor {
  public:
   TCMDInfo CMDInfo;
@@ -36,6 +40,12 @@ class TCmdExecutor {
   void ShowUsage();
   void FillUsage(rtl::TStringList& lines);
 
+  // The directory of the program's own file, without a trailing "/".
+  static string ProgramDirectory();
+  // A name that is not absolute, in the program directory (long form); an
+  // absolute name unchanged.
+  static string ExtendFileName(const string& name);
+
   // The operations.
   void CheckLockFiles(const string& inFile, const string& outFile, bool extendIn, bool extendOut);
   void UnLockFiles(const string& inFile, const string& outFile, bool extendIn, bool extendOut);
@@ -43,6 +53,9 @@ class TCmdExecutor {
   void RunProgram(string exeName, const string& exeParams, string workDir, bool extendExe,
                   bool wait, bool adminRights, bool checkExitCode, std::uint32_t& exitCode);
   void RunDll();  // the library call steps, with CMDInfo's FileName and FuncName
+  // The text without its first and last character when it is longer than
+  // one and both are `enclosing`; otherwise unchanged.
+  static string StripEnclosing(const string& text, char16_t enclosing);
   void OwnTest();
 };
 

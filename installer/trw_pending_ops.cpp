@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "installer/trw_exec.h"
-#include "platform/text.h"
 #include "runtime/exceptions.h"
 
 namespace tarnwick {
@@ -45,23 +44,6 @@ void TCmdExecutor::CheckDelFiles(const string& inFile, const string& outFile, bo
   NotBuiltYet(u"CheckDelFiles", {{u"InFile", inFile},
                                  {u"OutFile", outFile},
                                  {u"bExtendInFileNames", BoolText(extendIn)}});
-}
-
-void TCmdExecutor::RunProgram(string exeName, const string& exeParams, string workDir,
-                              bool extendExe, bool wait, bool adminRights, bool checkExitCode,
-                              std::uint32_t& exitCode) {
-  NotBuiltYet(u"RunProgram", {{u"ExeName", exeName},
-                              {u"ExeParams", exeParams},
-                              {u"WorkDir", workDir},
-                              {u"bExtendExeFileName", BoolText(extendExe)},
-                              {u"bWait", BoolText(wait)},
-                              {u"bAdminRights", BoolText(adminRights)},
-                              {u"bCheckExitCode", BoolText(checkExitCode)},
-                              {u"ExitCode", platform::IntToStr(exitCode)}});
-}
-
-void TCmdExecutor::RunDll() {
-  NotBuiltYet(u"RunDll", {{u"FileName", CMDInfo.FileName}, {u"FuncName", CMDInfo.FuncName}});
 }
 
 void TCmdExecutor::OwnTest() { NotBuiltYet(u"OwnTest", {}); }

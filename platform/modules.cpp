@@ -248,3 +248,22 @@ FloatingPointGuard::~FloatingPointGuard() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+bool IsFunctionSymbol(const void* address) {
+  Dl_info info;
+  void* entry = nullptr;
+  if (address == nullptr || ::dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr ||
+      info.dli_saddr != address) {
+    SetLastError(ENOENT);
+    return false;
+  }
+  // The type bits are the same in 32- and 64-bit symbols.
+  const unsigned type = ELF64_ST_TYPE(static_cast<const ElfW(Sym)*>(entry)->st_info);
+  if (type == STT_FUNC || type == STT_GNU_IFUNC) return true;
+  SetLastError(ENOENT, u"The symbol is no function");
+  return false;
+}
+
+}  // namespace platform

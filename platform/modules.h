@@ -57,3 +57,12 @@ class FloatingPointGuard {
 };
 
 }  // namespace platform
+
+namespace platform {
+
+// True when the address is where a function symbol of a loaded module
+// starts (its dynamic symbol is of type function or indirect function); a
+// data symbol, or an address no symbol starts at, gives false.
+bool IsFunctionSymbol(const void* address);
+
+}  // namespace platform

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "runtime/guard.h"
 
 namespace rtl {
 
@@ -34,6 +35,20 @@ TExceptionText DescribeException(const std::exception& e) {
     return {u"EOutOfMemory", EOutOfMemory().Message()};
   }
   return {platform::FromUtf8(DemangledName(typeid(e))), platform::FromUtf8(e.what())};
+}
+
+RTL_FORCED_UNWIND_HANDLER TExceptionText DescribeCurrentException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return DescribeException(e);
+  } catch (abi::__forced_unwind&) {
+    throw;
+  } catch (...) {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    return {type != nullptr ? platform::FromUtf8(DemangledName(*type)) : u"Unknown exception",
+            u"An exception of an unknown type was raised"};
+  }
 }
 
 }  // namespace rtl

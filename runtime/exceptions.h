@@ -53,4 +53,10 @@ struct TExceptionText {
 };
 TExceptionText DescribeException(const std::exception& e);
 
+// Called inside a handler: the exception being handled, as DescribeException
+// gives it.  One that is no std::exception (a library may throw anything)
+// gets its demangled type name and "An exception of an unknown type was
+// raised".  A thread's forced unwind passes on.
+TExceptionText DescribeCurrentException();
+
 }  // namespace rtl

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern char** environ;
@@ -20,6 +22,12 @@ enum class TStdout {
   Pipe,        // read by the test
   Closed,      // no descriptor 1 at all
   BrokenPipe,  // a pipe whose reader is gone
+};
+
+// How the program is started, beyond its arguments.
+struct TStartup {
+  std::string Program = TARNWICK_PATH;  // a copy elsewhere has another program directory
+  bool SigchldIgnored = false;          // as a careless parent leaves it
 };
 
 struct TRun {
@@ -44,9 +52,9 @@ inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>&
 
 inline TRun RunTarnwick(const std::vector<std::string>& args,
                         const std::vector<std::string>& envOverrides = {},
-                        TStdout mode = TStdout::Pipe) {
+                        TStdout mode = TStdout::Pipe, const TStartup& startup = {}) {
   TRun run;
-  std::vector<std::string> argStrings{TARNWICK_PATH};
+  std::vector<std::string> argStrings{startup.Program};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   const std::vector<std::string> envStrings = ChildEnvironment(envOverrides);
   std::vector<char*> argv, envp;
@@ -74,12 +82,18 @@ inline TRun RunTarnwick(const std::vector<std::string>& args,
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGCHLD);
+  if (!startup.SigchldIgnored) sigaddset(&defaults, SIGCHLD);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  // An ignored disposition is inherited; this process takes it back at once,
+  // before the program can end, so that its end can still be waited for.
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  if (startup.SigchldIgnored) ::sigaction(SIGCHLD, &ignore, &previous);
   pid_t pid = -1;
   const int spawned =
-      ::posix_spawn(&pid, TARNWICK_PATH, &actions, &attributes, argv.data(), envp.data());
+      ::posix_spawn(&pid, startup.Program.c_str(), &actions, &attributes, argv.data(), envp.data());
+  if (startup.SigchldIgnored) ::sigaction(SIGCHLD, &previous, nullptr);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (fds[1] >= 0) ::close(fds[1]);
@@ -95,6 +109,35 @@ inline TRun RunTarnwick(const std::vector<std::string>& args,
   if (WIFEXITED(status)) run.ExitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
   return run;
+}
+
+// A log stamp, ":" being the time separator; "9" stands for a digit.
+inline constexpr std::string_view StampShape = "[99:99:9999 99:99:99] ";
+
+inline bool HasStamp(const std::string& line) {
+  const std::string_view Shape = StampShape;
+  if (line.size() < Shape.size()) return false;
+  for (std::size_t i = 0; i < Shape.size(); ++i)
+    if (Shape[i] == '9' ? !std::isdigit(static_cast<unsigned char>(line[i])) : line[i] != Shape[i])
+      return false;
+  return true;
+}
+
+// The output with every stamp at the start of a line written as "[T] ";
+// a stamp of the wrong shape stays and fails the comparison.  Lines end at
+// LF, so that a called library's lines without CR count as lines too.
+inline std::string WithoutStamps(const std::string& out) {
+  std::string result;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    std::size_t end = out.find('\n', start);
+    end = end == std::string::npos ? out.size() : end + 1;
+    std::string line = out.substr(start, end - start);
+    if (HasStamp(line)) line = "[T] " + line.substr(StampShape.size());
+    result += line;
+    start = end;
+  }
+  return result;
 }
 
 }  // namespace tarnwick_test

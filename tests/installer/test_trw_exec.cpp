@@ -19,36 +19,9 @@
 using tarnwick_test::RunTarnwick;
 using tarnwick_test::TRun;
 using tarnwick_test::TStdout;
+using tarnwick_test::WithoutStamps;
 
 namespace {
-
-// A log stamp, ":" being the time separator; "9" stands for a digit.
-constexpr std::string_view StampShape = "[99:99:9999 99:99:99] ";
-
-bool HasStamp(const std::string& line) {
-  const std::string_view Shape = StampShape;
-  if (line.size() < Shape.size()) return false;
-  for (std::size_t i = 0; i < Shape.size(); ++i)
-    if (Shape[i] == '9' ? !std::isdigit(static_cast<unsigned char>(line[i])) : line[i] != Shape[i])
-      return false;
-  return true;
-}
-
-// The output with every stamp at the start of a line written as "[T] ";
-// a stamp of the wrong shape stays and fails the comparison.
-std::string WithoutStamps(const std::string& out) {
-  std::string result;
-  std::size_t start = 0;
-  while (start < out.size()) {
-    std::size_t end = out.find("\r\n", start);
-    end = end == std::string::npos ? out.size() : end + 2;
-    std::string line = out.substr(start, end - start);
-    if (HasStamp(line)) line = "[T] " + line.substr(StampShape.size());
-    result += line;
-    start = end;
-  }
-  return result;
-}
 
 std::string ParseFailure(const std::string& error) {
   return "[T] \r\n[T] " + error + "\r\n[T] Help available by switch \"/?\"\r\n";
@@ -141,20 +114,6 @@ TEST(CommandLine, DispatchesTheParsedOptions) {
        ActionError("CheckDelFiles is not built yet; InFile:  a b ; OutFile: \"c\"; bExtendInFileNames: True")},
       {{"-chkdel", "-in=\t a \t", "-out=\""},
        ActionError("CheckDelFiles is not built yet; InFile: a; OutFile: \"; bExtendInFileNames: False")},
-      {{"-run", "-exe=x y", "-prm=-a -b=c", "-dir=current", "-wait", "-admin=no", "-checkexit",
-        "-extexe", "-EXE=upper", "-unknown=1", "stray", "-"},
-       ActionError("RunProgram is not built yet; ExeName: x y; ExeParams: -a -b=c; WorkDir: current; "
-                   "bExtendExeFileName: True; bWait: True; bAdminRights: True; bCheckExitCode: True; "
-                   "ExitCode: 0")},
-      {{"-run"},
-       ActionError("RunProgram is not built yet; ExeName: ; ExeParams: ; WorkDir: ; bExtendExeFileName: "
-                   "False; bWait: False; bAdminRights: False; bCheckExitCode: False; ExitCode: 0")},
-      // Three parameters pass, whatever the second and third are.
-      {{"-dll=1", "x", "y"}, ActionError("RunDll is not built yet; FileName: ; FuncName: ")},
-      {{"-dll=$1", "-n=lib.so", "-f=Start", "-dll=2"},
-       ActionError("RunDll is not built yet; FileName: lib.so; FuncName: Start")},
-      {{"-dll= +0x1", "-f=F", "-n=N"}, ActionError("RunDll is not built yet; FileName: N; FuncName: F")},
-      {{"-dll=\" 1\"", "-f=F", "-n=N"}, ActionError("RunDll is not built yet; FileName: N; FuncName: F")},
       // Every "-test" value runs the same test.
       {{"-test"}, "[T] Begin own test.\r\n" + ActionError("OwnTest is not built yet")},
       {{"-test=7"}, "[T] Begin own test.\r\n" + ActionError("OwnTest is not built yet")},

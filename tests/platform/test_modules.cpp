@@ -222,4 +222,19 @@ TEST(Modules, FloatingPointGuardUndoesWhatALoadChanged) {
   EXPECT_EQ(X87Control(), x87);
 }
 
+// Only an address where a function starts may be called as one.
+TEST(Modules, FunctionSymbolsAreToldFromData) {
+  const platform::ModuleHandle module = platform::LoadModule(FromUtf8(FIXTURE_DIR "/dll/libfixture_dll.so"));
+  ASSERT_TRUE(platform::IsValidModule(module));
+  const auto* start = static_cast<const char*>(platform::ModuleSymbol(module, "Start"));
+  const void* data = platform::ModuleSymbol(module, "DataSymbol");
+  ASSERT_NE(start, nullptr);
+  ASSERT_NE(data, nullptr);
+  EXPECT_TRUE(platform::IsFunctionSymbol(start));
+  EXPECT_FALSE(platform::IsFunctionSymbol(data));
+  EXPECT_FALSE(platform::IsFunctionSymbol(start + 1));  // inside, not its start
+  EXPECT_FALSE(platform::IsFunctionSymbol(nullptr));
+  EXPECT_TRUE(platform::FreeModule(module));
+}
+
 }  // namespace

@@ -51,4 +51,27 @@ TEST(ExceptionFamily, GroupsCatchTheirMembers) {
   EXPECT_STREQ(rtl::EOverflow().what(), "Floating point overflow");
 }
 
+struct TForeignError {};
+
+// What a library may throw: the family, or any type at all.
+TEST(ExceptionFamily, DescribesTheExceptionBeingHandled) {
+  const std::vector<TFamilyCase> cases = {
+      {[] { throw rtl::EListError(u"x"); }, u"EListError", u"x"},
+      {[] { throw std::out_of_range("range"); }, u"std::out_of_range", u"range"},
+      {[] { throw 42; }, u"int", u"An exception of an unknown type was raised"},
+      {[] { throw TForeignError(); }, u"(anonymous namespace)::TForeignError",
+       u"An exception of an unknown type was raised"},
+  };
+  for (const TFamilyCase& c : cases) {
+    rtl::TExceptionText text;
+    try {
+      c.Raise();
+    } catch (...) {
+      text = rtl::DescribeCurrentException();
+    }
+    EXPECT_EQ(text.ClassName, c.ClassName);
+    EXPECT_EQ(text.Message, c.Message);
+  }
+}
+
 }  // namespace
