@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "installer/trw_exec.h"
+#include "platform/text.h"
 #include "tarnwick_run.h"
 #include "tests/platform/locale_fixture.h"
 #include "tests/platform/temp_tree.h"
@@ -190,6 +192,19 @@ TEST(ExitCodes, AClosedOrBrokenStandardOutputDoesNotEndTheProgram) {
       EXPECT_EQ(run.ExitCode, exitCode);
     }
   }
+}
+
+// Drive letters and backslashes have no meaning here, but the characters
+// are tested as the installer writes them.
+TEST(Names, AbsoluteNamesStartWithASlashOrHoldAColon) {
+  const struct {
+    const char16_t* Name;
+    bool Absolute;
+  } cases[] = {
+      {u"", false},       {u"a.so", false},   {u"sub/a.so", false}, {u"./a.so", false},
+      {u"/x/a.so", true}, {u"\\x\\a", true},  {u"C:\\a", true},   {u"x:y", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tarnwick::IsAbsoluteName(c.Name), c.Absolute) << platform::ToUtf8(c.Name);
 }
 
 }  // namespace
