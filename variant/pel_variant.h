@@ -286,6 +286,51 @@ class TPelVariant {
   explicit operator platform::TOleVariant() const;
 };
 
+// The arithmetic and logical operators.  Operands are only read; a refused
+// kind or pair raises ELVarConvertError naming the left operand's kind
+// first.  The C++ operators stand for them where C++ has one (not is ~,
+// mod is %; div has none).
+TPelVariant op_UnaryNegation(const TPelVariant& v);
+TPelVariant op_UnaryPlus(const TPelVariant& v);
+TPelVariant op_LogicalNot(const TPelVariant& v);
+TPelVariant op_BitwiseAnd(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_BitwiseOr(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_BitwiseXOR(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_Addition(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_Subtraction(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_Multiply(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_Division(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_IntDivide(const TPelVariant& v1, const TPelVariant& v2);
+TPelVariant op_Modulus(const TPelVariant& v1, const TPelVariant& v2);
+
+inline TPelVariant operator-(const TPelVariant& v) { return op_UnaryNegation(v); }
+inline TPelVariant operator+(const TPelVariant& v) { return op_UnaryPlus(v); }
+inline TPelVariant operator~(const TPelVariant& v) { return op_LogicalNot(v); }
+inline TPelVariant operator&(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_BitwiseAnd(v1, v2);
+}
+inline TPelVariant operator|(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_BitwiseOr(v1, v2);
+}
+inline TPelVariant operator^(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_BitwiseXOR(v1, v2);
+}
+inline TPelVariant operator+(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_Addition(v1, v2);
+}
+inline TPelVariant operator-(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_Subtraction(v1, v2);
+}
+inline TPelVariant operator*(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_Multiply(v1, v2);
+}
+inline TPelVariant operator/(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_Division(v1, v2);
+}
+inline TPelVariant operator%(const TPelVariant& v1, const TPelVariant& v2) {
+  return op_Modulus(v1, v2);
+}
+
 // The one-byte character rules of the system's ANSI code page: a byte
 // becomes one UTF-16 code unit; a code unit becomes one byte where its
 // encoded form is one byte, else "?".
