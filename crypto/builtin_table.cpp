@@ -87,6 +87,19 @@ template <> struct TEntry<56> : TCallsOperation<&TCryptoEngine::GetReport> {};
 template <> struct TEntry<59> : TCallsOperation<&TCryptoEngine::GetReportByTransfer> {};
 template <> struct TEntry<60> : TCallsOperation<&TCryptoEngine::GetReportByFile> {};
 
+// EncodeData and DecodeData: the engine checks the size where it reads it
+// (Emulation/1.0 never does, so a nil size is no fault there).
+template <int No>
+struct TEngineChecksReferences {
+  template <class R, class... A>
+  static R Call(Pointer aEngine, A... aArgs) {
+    if (aEngine == nullptr) return FaultAnswer<R>();
+    return TSameName<No>{}(*AsEngine(aEngine), aArgs...);
+  }
+};
+template <> struct TEntry<14> : TEngineChecksReferences<14> {};
+template <> struct TEntry<15> : TEngineChecksReferences<15> {};
+
 // GetCryptObj: a new engine for the exact (case-sensitive) type name.
 template <>
 struct TEntry<0> {

@@ -106,16 +106,17 @@ Integer TEmu2CryptoEngine::VerifyData(Pointer, Integer, Pointer mSignData, Integ
                                       PWideChar UID) {
   if (mSignSize > GetMaxSignatureLength() || mSignSize > GetMaxUIDLength())
     return SignatureRejected;
-  // A nil signature has no bytes to read: it counts as empty.
-  std::string_view signature;
+  // A nil signature has no bytes to read: it counts as empty.  The text is
+  // taken before the UID is written: a host may pass one buffer for both.
+  std::string signature;
   if (mSignSize > 0 && mSignData != nullptr)
-    signature = {static_cast<const char*>(mSignData), static_cast<std::size_t>(mSignSize)};
+    signature.assign(static_cast<const char*>(mSignData), static_cast<std::size_t>(mSignSize));
   // The signer is the signature's text; a UID buffer holds the limit and a
   // terminator, and the text never has more characters than bytes.
   platform::WideCopy(UID, FromAnsi(signature), static_cast<std::size_t>(std::max(mSignSize, 0)));
   const std::string verifyWord = VerifyWord();
   if (verifyWord.empty()) return 0;
-  if (signature.find(verifyWord) != std::string_view::npos) return KeyResult();
+  if (signature.find(verifyWord) != std::string::npos) return KeyResult();
   return SignatureRejected;
 }
 

@@ -117,7 +117,12 @@ TEST_F(Emu1, DataStayAsTheyAre) {
       EXPECT_EQ(std::u16string(signer), u"");
     }
   }
-  EXPECT_EQ(EXPORT(FLib, EncodeData)(FEngine, nullptr, nullptr, nullptr), -1);
+  // Encoding and decoding never read the size, so a nil one is no fault;
+  // signing writes it.
+  char16_t uid[256] = u"old";
+  EXPECT_EQ(EXPORT(FLib, EncodeData)(FEngine, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(EXPORT(FLib, DecodeData)(FEngine, nullptr, nullptr, uid), 0);
+  EXPECT_EQ(std::u16string(uid), u"");
   EXPECT_EQ(EXPORT(FLib, SignData)(FEngine, nullptr, 0, nullptr, nullptr, nullptr), -1);
 }
 

@@ -2,6 +2,7 @@
 // library, loaded afresh for every test.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -263,6 +264,42 @@ TEST_F(Emu2, VerifyFindsTheVerifyWord) {
   EXPECT_EQ(EXPORT(FLib, VerifyData)(FEngine, nullptr, 0, nullptr, 6, nullptr), 100);
   Bytes harbor = BytesOf("harbor");
   EXPECT_EQ(EXPORT(FLib, VerifyData)(FEngine, nullptr, 0, harbor.data(), 6, nullptr), 0);
+}
+
+// A host may hand one buffer for the signature and the UID: the answer and
+// the UID are those of separate buffers, for both verifying exports.
+TEST_F(Emu2, VerifyAnswersAlikeWhenSignatureAndUidShareABuffer) {
+  struct TLayout {
+    const char* Name;
+    std::size_t SignAt;  // byte offsets into one buffer
+    std::size_t UidAt;
+  };
+  const std::vector<TLayout> layouts = {
+      {"separate", 0, 256}, {"same start", 0, 0}, {"UID inside", 0, 4}, {"signature inside", 6, 0},
+  };
+  using TVerify = decltype(&::VerifyData);
+  const std::vector<std::pair<const char*, TVerify>> exports = {
+      {"VerifyData", EXPORT(FLib, VerifyData)},
+      {"VerifySignWOCheckValidity", EXPORT(FLib, VerifySignWOCheckValidity)},
+  };
+  const std::vector<std::pair<std::string, int32_t>> signatures = {{"a harbor b", 0},
+                                                                   {"no word", 100}};
+  for (const auto& [exportName, verify] : exports) {
+    for (const auto& [text, result] : signatures) {
+      for (const auto& l : layouts) {
+        const std::string name = std::string(exportName) + "/" + text + "/" + l.Name;
+        alignas(char16_t) unsigned char buffer[1024] = {};
+        std::memcpy(buffer + l.SignAt, text.data(), text.size());
+        auto* uid = reinterpret_cast<char16_t*>(buffer + l.UidAt);
+        Bytes data = BytesOf("payment");
+        EXPECT_EQ(verify(FEngine, data.data(), static_cast<int32_t>(data.size()),
+                         buffer + l.SignAt, static_cast<int32_t>(text.size()), uid),
+                  result)
+            << name;
+        EXPECT_EQ(std::u16string(uid), U(text)) << name;
+      }
+    }
+  }
 }
 
 TEST_F(Emu2, EmptyVerifyWordAcceptsEverySignatureEvenWithoutKeyFile) {
