@@ -44,7 +44,9 @@ void TRWCriticalSection::BeginRead() {
     ++FCount;
     return;
   }
-  FChanged.wait(lock, [&] { return FWriter == NoThread && FWriteRequestorID == NoThread; });
+  FChanged.wait(lock, [&] {
+    return FWriter == NoThread && FWriteRequestorID == NoThread && FUpgradeRequests == 0;
+  });
   TActiveThreadRecord* entry = FindEntry(NoThread);
   if (entry == nullptr) entry = &FActiveThreads.emplace_back();
   entry->ThreadID = self;
@@ -70,6 +72,25 @@ void TRWCriticalSection::EndRead() {
   }
 }
 
+namespace {
+
+// Sets a mark for the time of a wait and takes it back however the wait
+// ends, also by the unwind of a cancelled thread.
+template <class T>
+class TWaitMark {
+ public:
+  TWaitMark(T& aMark, T aValue) : FMark(aMark), FOld(aMark) { FMark = aValue; }
+  ~TWaitMark() { FMark = FOld; }
+  TWaitMark(const TWaitMark&) = delete;
+  TWaitMark& operator=(const TWaitMark&) = delete;
+
+ private:
+  T& FMark;
+  T FOld;
+};
+
+}  // namespace
+
 void TRWCriticalSection::AcquireWrite(std::unique_lock<std::mutex>& aLock) {
   const std::thread::id self = std::this_thread::get_id();
   if (FWriter == self) {
@@ -77,19 +98,24 @@ void TRWCriticalSection::AcquireWrite(std::unique_lock<std::mutex>& aLock) {
     return;
   }
   if (FindEntry(self) != nullptr) {
-    // A reader that writes: a waiting writer waits for this thread's reads,
-    // so this thread goes first.
-    FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
+    // A reader that writes: new readers wait from now on, as for any
+    // pending write.  A writer that waits for this thread's reads cannot
+    // get in first, so this one does not wait for it.
+    {
+      TWaitMark<Integer> pending(FUpgradeRequests, FUpgradeRequests + 1);
+      FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
+    }
     FWriter = self;
     FWriteDepth = 1;
     return;
   }
   FChanged.wait(aLock, [&] { return FWriter == NoThread && FWriteRequestorID == NoThread; });
-  // From here new readers wait; threads that read already may go on until
-  // they leave.
-  FWriteRequestorID = self;
-  FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
-  FWriteRequestorID = NoThread;
+  {
+    // From here new readers wait; threads that read already may go on until
+    // they leave.
+    TWaitMark<std::thread::id> pending(FWriteRequestorID, self);
+    FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
+  }
   FWriter = self;
   FWriteDepth = 1;
 }

@@ -22,8 +22,8 @@ using TActiveThreadArray = std::vector<TActiveThreadRecord>;
 // again while it writes, write while it reads (its own read holds do not
 // block it) and read while it writes (such reads change nothing).  A thread
 // that already reads enters again at once, even while a writer waits; a
-// thread that does not read yet waits while a writer waits or writes, so a
-// waiting writer is not starved.
+// thread that does not read yet waits while a writer waits or writes (also
+// a reader that asks to write), so a waiting writer is not starved.
 //
 // Every count is kept under one mutex and every wait is a predicate wait, so
 // the read holds of each thread are exact: a read begun before a write and
@@ -56,6 +56,7 @@ class TRWCriticalSection {
   Integer FNestedReads = 0; // reads the writer began inside its write
   std::thread::id FWriter;            // the thread that writes, if any
   std::thread::id FWriteRequestorID;  // a writer waiting for readers to leave
+  Integer FUpgradeRequests = 0;       // readers waiting to write
   TActiveThreadArray FActiveThreads;
 };
 

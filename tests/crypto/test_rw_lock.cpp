@@ -96,6 +96,7 @@ TEST(RWLock, OneThreadNesting) {
       {"RWwr", ""},
       {"RWw", "r"},      // the read begun before the write outlives it
       {"RRWwr", "r"},
+      {"WWw", "w"},      // the outer write still holds
       {"WWRrww", ""},    // a read inside the write changes nothing
       {"WRw", ""},       // also one left open when the write ends
       {"WRwr", ""},      // whose late end then matches nothing
@@ -188,6 +189,51 @@ TEST(RWLock, ReaderThatWritesIsReleasedByTheOtherReader) {
   ASSERT_TRUE(Returns(other));
 }
 
+TEST(RWLock, ReaderThatWaitsToWriteKeepsNewReadersAndWritersOut) {
+  TRWCriticalSection lock;
+  TActor a, b, newReader, newWriter;
+  auto reads = a.Do(Steps(lock, "R"));
+  ASSERT_TRUE(Returns(reads));
+  auto readsToo = b.Do(Steps(lock, "R"));
+  ASSERT_TRUE(Returns(readsToo));
+  auto upgrade = a.Do(Steps(lock, "W"));
+  ASSERT_TRUE(Waits(upgrade));
+  // A pending write: newcomers wait, a thread that reads already re-enters.
+  auto read = newReader.Do(Steps(lock, "R"));
+  if (!Waits(read)) {
+    // Let every thread out, so that the failure does not hang the test.
+    for (TActor* reader : {&newReader, &b}) reader->Do(Steps(lock, "r")).wait();
+    upgrade.wait();
+    a.Do(Steps(lock, "wr")).wait();
+    FAIL() << "a new reader got in while a reader waited to write";
+  }
+  auto write = newWriter.Do(Steps(lock, "W"));
+  EXPECT_TRUE(Waits(write));
+  auto again = b.Do(Steps(lock, "Rr"));
+  ASSERT_TRUE(Returns(again));
+  // The other reader leaves: the reader that asked first writes.
+  auto endRead = b.Do(Steps(lock, "r"));
+  ASSERT_TRUE(Returns(endRead));
+  ASSERT_TRUE(Returns(upgrade));
+  EXPECT_TRUE(Waits(read));
+  EXPECT_TRUE(Waits(write));
+  auto done = a.Do(Steps(lock, "wr"));
+  ASSERT_TRUE(Returns(done));
+  // Then the newcomers, one at a time, in either order.
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (read.wait_for(1ms) != std::future_status::ready &&
+         write.wait_for(1ms) != std::future_status::ready)
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+  const bool readerFirst = read.wait_for(0s) == std::future_status::ready;
+  auto& second = readerFirst ? write : read;
+  EXPECT_TRUE(Waits(second));
+  auto endFirst = readerFirst ? newReader.Do(Steps(lock, "r")) : newWriter.Do(Steps(lock, "w"));
+  ASSERT_TRUE(Returns(endFirst));
+  ASSERT_TRUE(Returns(second));
+  auto endSecond = readerFirst ? newWriter.Do(Steps(lock, "w")) : newReader.Do(Steps(lock, "r"));
+  ASSERT_TRUE(Returns(endSecond));
+}
+
 TEST(RWLock, ReaderThatWritesGoesBeforeAWaitingWriter) {
   // The waiting writer waits for a's read; were a to queue behind it, both
   // would wait for ever.
@@ -264,21 +310,24 @@ TEST(RWLockStress, WriterIsAlone) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
-      long long seen = 0;
+      long long seen = 0;  // the count this reader saw last
       for (int i = 0; i < Rounds; ++i) {
         lock.BeginRead();
         const bool nested = (i + t) % 3 == 0;
         if (nested) lock.BeginRead();
         ++readersInside;
         readerCheck();
-        seen += guarded;
+        const long long now = guarded;
         std::this_thread::yield();  // room for a wrongly admitted writer to show
         readerCheck();
+        // No write while reading, and none lost or undone between reads.
+        if (guarded != now || now < seen) ++faults;
+        seen = now;
         --readersInside;
         if (nested) lock.EndRead();
         lock.EndRead();
       }
-      EXPECT_GE(seen, 0);
+      EXPECT_LE(seen, static_cast<long long>(Rounds) * (Writers + 1));
     });
   for (int t = 0; t < Writers; ++t)
     threads.emplace_back([&, t] {
