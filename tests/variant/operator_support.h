@@ -39,6 +39,14 @@ inline TPelVariant WordBool(std::int16_t value) {
   return OfKind(vtWordBool, static_cast<std::uint16_t>(value));
 }
 inline TPelVariant SysDate(std::int32_t day) { return OfKind(vtSysDate, static_cast<std::uint32_t>(day)); }
+inline TPelVariant SysTime(std::int32_t time) {
+  return OfKind(vtSysTime, static_cast<std::uint32_t>(time));
+}
+inline TPelVariant Date(double value) { return TPelVariant(rtl::TDateTime(value)); }
+inline TPelVariant AnsiByte(std::uint8_t byte) { return TPelVariant(static_cast<AnsiChar>(byte)); }
+inline TPelVariant Obj(const void* address) {
+  return OfKind(vtObj, reinterpret_cast<std::uintptr_t>(address));
+}
 inline TPelVariant Ansi(std::string bytes, Cardinal codePage = platform::CodePageAnsi) {
   return TPelVariant(AnsiString(std::move(bytes), codePage));
 }
@@ -217,11 +225,14 @@ inline std::string Describe(const TPelVariant& v) {
     case vtWordBool:
       return kind + " " + std::to_string(v.vWordBool);
     case vtSysDate:
+    case vtSysTime:
       return kind + " " + std::to_string(v.vSysDate);
     case vtChar:
       return kind + " " + platform::ToUtf8(string(1, v.vChar));
     case vtString:
       return kind + " " + platform::ToUtf8(v.vString);
+    case vtANSIChar:
+      return kind + " " + Hex(std::string(1, static_cast<char>(v.vANSIChar)));
     case vtANSIString:
       return kind + " " + Hex(v.vANSIString.Bytes) + " cp " + std::to_string(v.vANSIString.CodePage);
     default:
@@ -247,6 +258,18 @@ template <class F>
 std::string KindOrFailure(F operation) {
   try {
     return Name(operation().varType);
+  } catch (const ELVarConvertError& e) {
+    return "ELVarConvertError: " + platform::ToUtf8(e.Message());
+  } catch (const rtl::Exception& e) {
+    return e.ClassName();
+  }
+}
+
+// What a comparison gave: "true" or "false", or as Outcome for a failure.
+template <class F>
+std::string Verdict(F comparison) {
+  try {
+    return comparison() ? "true" : "false";
   } catch (const ELVarConvertError& e) {
     return "ELVarConvertError: " + platform::ToUtf8(e.Message());
   } catch (const rtl::Exception& e) {
