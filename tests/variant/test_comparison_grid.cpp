@@ -101,7 +101,13 @@ TEST(ComparisonGrid, TheMessageNamesTheLeftOperandFirst) {
             Refusal("Incompatible type in variant lesser comparision: ", vtInt32, vtString));
   EXPECT_EQ(Verdict([&] { return text > 5; }),
             Refusal("Incompatible type in variant greater comparision: ", vtString, vtInt32));
-  static_assert(!std::three_way_comparable<TPelVariant>, "no pair of kinds orders by <=>");
 }
+
+// Each of the six is a function of its own, so none is rewritten from another
+// or called with its operands reversed; and no pair of kinds orders by <=>.
+using TComparisonFunction = bool (*)(const TPelVariant&, const TPelVariant&);
+[[maybe_unused]] constexpr TComparisonFunction DeclaredComparisons[] = {
+    &operator==, &operator!=, &operator<, &operator<=, &operator>, &operator>=};
+static_assert(!std::three_way_comparable<TPelVariant>);
 
 }  // namespace
