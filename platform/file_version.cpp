@@ -1,14 +1,10 @@
 #include "platform/file_version.h"
 
-#include <elf.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "platform/elf_file.h"
 #include "platform/last_error.h"
 #include "platform/os_name.h"
 
@@ -19,61 +15,6 @@ namespace {
 constexpr char NoteName[] = "FileVersion";  // with its zero: 12 bytes
 constexpr std::uint32_t NoteType = 1;
 constexpr std::uint32_t NoteDescSize = 8;
-
-// Reads pieces of a file, each checked against the file's size first, so a
-// header that points past the end gives false rather than a wild read.
-class TFileReader {
- public:
-  explicit TFileReader(const std::string& path) {
-    do FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    while (FFd < 0 && errno == EINTR);
-    FOpenError = FFd < 0 ? errno : 0;
-    struct stat st;
-    if (FFd >= 0 && ::fstat(FFd, &st) == 0 && S_ISREG(st.st_mode))
-      FSize = static_cast<std::uint64_t>(st.st_size);
-  }
-  ~TFileReader() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TFileReader(const TFileReader&) = delete;
-  TFileReader& operator=(const TFileReader&) = delete;
-
-  int OpenError() const { return FOpenError; }
-
-  bool Contains(std::uint64_t offset, std::uint64_t size) const {
-    return offset <= FSize && size <= FSize - offset;
-  }
-
-  bool Read(std::uint64_t offset, std::uint64_t size, void* out) const {
-    if (!Contains(offset, size)) return false;
-    char* p = static_cast<char*>(out);
-    while (size > 0) {
-      const ssize_t n = ::pread(FFd, p, size, static_cast<off_t>(offset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      p += n;
-      offset += static_cast<std::uint64_t>(n);
-      size -= static_cast<std::uint64_t>(n);
-    }
-    return true;
-  }
-
-  bool Read(std::uint64_t offset, std::uint64_t size, std::vector<unsigned char>& out) const {
-    if (!Contains(offset, size)) return false;
-    out.resize(size);
-    return Read(offset, size, out.data());
-  }
-
-  template <typename T>
-  bool Read(std::uint64_t offset, T& value) const {
-    return Read(offset, sizeof value, &value);
-  }
-
- private:
-  int FFd = -1;
-  int FOpenError = 0;
-  std::uint64_t FSize = 0;
-};
 
 std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -108,41 +49,7 @@ bool FindInNotes(const std::vector<unsigned char>& notes, std::uint64_t alignmen
   return false;
 }
 
-// Every header table and every part they describe lies inside the file; a
-// truncated or damaged file fails here as a whole, whatever it still holds.
-bool ReadSections(const TFileReader& file, const Elf64_Ehdr& elf,
-                  std::vector<Elf64_Shdr>& sections) {
-  if (elf.e_shoff == 0) return true;
-  if (elf.e_shentsize != sizeof(Elf64_Shdr) ||
-      !file.Contains(elf.e_shoff, std::uint64_t{elf.e_shnum} * sizeof(Elf64_Shdr)))
-    return false;
-  sections.resize(elf.e_shnum);
-  for (std::size_t i = 0; i < sections.size(); ++i) {
-    Elf64_Shdr& section = sections[i];
-    if (!file.Read(elf.e_shoff + i * sizeof section, section)) return false;
-    if (section.sh_type != SHT_NOBITS && section.sh_type != SHT_NULL &&
-        !file.Contains(section.sh_offset, section.sh_size))
-      return false;
-  }
-  return true;
-}
-
-bool ReadSegments(const TFileReader& file, const Elf64_Ehdr& elf,
-                  std::vector<Elf64_Phdr>& segments) {
-  if (elf.e_phoff == 0) return true;
-  if (elf.e_phentsize != sizeof(Elf64_Phdr) ||
-      !file.Contains(elf.e_phoff, std::uint64_t{elf.e_phnum} * sizeof(Elf64_Phdr)))
-    return false;
-  segments.resize(elf.e_phnum);
-  for (std::size_t i = 0; i < segments.size(); ++i) {
-    Elf64_Phdr& segment = segments[i];
-    if (!file.Read(elf.e_phoff + i * sizeof segment, segment)) return false;
-    if (!file.Contains(segment.p_offset, segment.p_filesz)) return false;
-  }
-  return true;
-}
-
-bool FindVersion(const TFileReader& file, const Elf64_Ehdr& elf, FileVersion& version) {
+bool FindVersion(const TElfFile& file, const Elf64_Ehdr& elf, FileVersion& version) {
   std::vector<Elf64_Shdr> sections;
   std::vector<Elf64_Phdr> segments;
   if (!ReadSections(file, elf, sections) || !ReadSegments(file, elf, segments)) return false;
@@ -164,14 +71,13 @@ bool FindVersion(const TFileReader& file, const Elf64_Ehdr& elf, FileVersion& ve
 bool ReadFileVersion(const std::u16string& path, FileVersion& version) {
   std::string name;
   if (!ToOsName(path, name)) return false;
-  const TFileReader file(name);
+  const TElfFile file(name);
   if (file.OpenError() != 0) {
     SetLastError(static_cast<Cardinal>(file.OpenError()));
     return false;
   }
   Elf64_Ehdr elf;
-  if (!file.Read(0, elf) || std::memcmp(elf.e_ident, ELFMAG, SELFMAG) != 0 ||
-      elf.e_ident[EI_CLASS] != ELFCLASS64 || elf.e_ident[EI_DATA] != ELFDATA2LSB) {
+  if (!ReadElfHeader(file, elf)) {
     SetLastError(ENOEXEC);
     return false;
   }

@@ -7,15 +7,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <vector>
 
+#include "platform/elf_file.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/os_name.h"
+#include "platform/processes.h"
 #include "platform/text.h"
 
-#if !defined(__x86_64__) && !defined(__i386__)
-#error "FloatingPointGuard is written for the x86 floating-point units"
+#if !defined(__x86_64__)
+#error "FloatingPointGuard and the module checks are written for x86-64"
 #endif
 
 namespace platform {
@@ -27,6 +30,9 @@ namespace {
 struct TLoadedObject {
   link_map* Map;
   std::string Name;  // as the loader keeps it; empty for the program
+  // The file the system mapped, as /proc shows it (every link resolved),
+  // when asked for; empty for an object without a file.
+  TMappedFile Mapped;
 };
 
 link_map* ProgramMap() {
@@ -44,17 +50,28 @@ link_map* ProgramMap() {
 
 // The objects of the process's main namespace.  The list is walked inside a
 // dl_iterate_phdr callback because the loader holds the lock that guards the
-// list while it runs, so a concurrent dlclose cannot free an entry under us.
-std::vector<TLoadedObject> LoadedObjects() {
+// list while it runs, so a concurrent dlclose cannot free an entry under us,
+// nor map another object where one of them was.  With bWithFiles each object
+// gets the file mapped where its dynamic section lies: the name the loader
+// keeps may be relative to the directory current at load, or run through a
+// link and "..", and so name another file by now.
+std::vector<TLoadedObject> LoadedObjects(bool bWithFiles = false) {
   struct TWalk {
     link_map* Head;
+    bool bWithFiles;
     std::vector<TLoadedObject> Objects;
-  } walk{ProgramMap(), {}};
+  } walk{ProgramMap(), bWithFiles, {}};
   ::dl_iterate_phdr(
       [](dl_phdr_info*, std::size_t, void* data) -> int {
         auto& w = *static_cast<TWalk*>(data);
-        for (link_map* map = w.Head; map != nullptr; map = map->l_next)
-          w.Objects.push_back({map, map->l_name != nullptr ? map->l_name : ""});
+        std::string maps;
+        if (w.bWithFiles && !ReadWholeFile(u"/proc/self/maps", maps)) maps.clear();
+        for (link_map* map = w.Head; map != nullptr; map = map->l_next) {
+          TLoadedObject& object =
+              w.Objects.emplace_back(map, map->l_name != nullptr ? map->l_name : "");
+          if (!maps.empty() && !FindMappedFile(maps, map->l_ld, object.Mapped))
+            object.Mapped = {};
+        }
         return 1;  // once is enough
       },
       &walk);
@@ -83,8 +100,21 @@ std::u16string ExecutablePath() {
   }
 }
 
+// /proc appends " (deleted)" once the name reaches another file or none;
+// the module still lives where it was loaded from.
+std::u16string WithoutDeletedMark(const TMappedFile& mapped) {
+  constexpr std::u16string_view Mark = u" (deleted)";
+  const std::u16string& path = mapped.Path;
+  if (path.size() <= Mark.size() || path.compare(path.size() - Mark.size(), Mark.size(), Mark) != 0)
+    return path;
+  TFileIdentity identity;
+  if (FileIdentity(path, identity) && identity == mapped.Identity) return path;
+  return path.substr(0, path.size() - Mark.size());
+}
+
 std::u16string ObjectPath(const TLoadedObject& object) {
   if (object.Map == ProgramMap()) return ExecutablePath();
+  if (!object.Mapped.Path.empty()) return WithoutDeletedMark(object.Mapped);
   const std::u16string name = FromUtf8(object.Name);
   // Only the kernel's own object has a bare name; it has no file.
   if (name.find(PathDelim) == std::u16string::npos) return name;
@@ -124,6 +154,91 @@ ModuleHandle FailNotLoaded() {
   return 0;
 }
 
+// What a load of a file would meet.  The loader itself opens a file without
+// looking at its kind (a FIFO blocks it for good, with its lock held) and
+// maps segments that a truncated file does not hold (the first touch raises
+// SIGBUS), so a file is checked before it is handed over.
+enum class TCandidate {
+  Absent,   // no such file, or it cannot be read: the loader reports it
+  Foreign,  // an ELF file for another machine: a search passes over it
+  Fit,
+  Refused,  // last error set
+};
+
+TCandidate CheckCandidate(const std::string& name) {
+  const TElfFile file(name);
+  if (file.OpenError() != 0) return TCandidate::Absent;
+  if (!file.IsRegular()) {
+    // As exec answers for a file that is not regular.
+    SetLastError(EACCES);
+    return TCandidate::Refused;
+  }
+  unsigned char ident[EI_NIDENT];
+  if (ReadElfIdent(file, ident) &&
+      (ident[EI_CLASS] != ELFCLASS64 || ident[EI_DATA] != ELFDATA2LSB))
+    return TCandidate::Foreign;
+  // The headers, and the file part of every segment, inside the file.
+  Elf64_Ehdr elf;
+  std::vector<Elf64_Phdr> segments;
+  const bool bHeader = ReadElfHeader(file, elf);
+  if (bHeader && elf.e_machine != EM_X86_64) return TCandidate::Foreign;
+  if (!bHeader || !ReadSegments(file, elf, segments)) {
+    SetLastError(ENOEXEC);
+    return TCandidate::Refused;
+  }
+  return TCandidate::Fit;
+}
+
+// The directories the loader searches for a bare name, in its order: the
+// run paths of the object that calls it, LD_LIBRARY_PATH as read at program
+// start, then the system's own.  What the loader finds through its cache
+// (the administrator's library directories) is not looked at here.
+std::vector<std::string> LoaderSearchDirectories() {
+  const ModuleHandle self =
+      ModuleOfAddress(reinterpret_cast<const void*>(&LoaderSearchDirectories));
+  void* handle = reinterpret_cast<void*>(self);
+  Dl_serinfo size;
+  if (handle == nullptr || ::dlinfo(handle, RTLD_DI_SERINFOSIZE, &size) != 0) return {};
+  std::vector<std::max_align_t> storage(size.dls_size / sizeof(std::max_align_t) + 1);
+  auto* info = reinterpret_cast<Dl_serinfo*>(storage.data());
+  info->dls_size = size.dls_size;
+  info->dls_cnt = size.dls_cnt;
+  if (::dlinfo(handle, RTLD_DI_SERINFO, info) != 0) return {};
+  std::vector<std::string> directories;
+  for (unsigned int i = 0; i < info->dls_cnt; ++i)
+    directories.emplace_back(info->dls_serpath[i].dls_name);
+  return directories;
+}
+
+// False (last error set) when the load must not be tried.  A path is
+// checked itself; for a bare name, the first file of that name in the
+// loader's search that the loader would take.
+bool MayLoad(const std::string& name) {
+  if (name.find('/') != std::string::npos) {
+    switch (CheckCandidate(name)) {
+      case TCandidate::Refused:
+        return false;
+      case TCandidate::Foreign:
+        SetLastError(ENOEXEC);
+        return false;
+      default:
+        return true;
+    }
+  }
+  for (const std::string& directory : LoaderSearchDirectories()) {
+    const std::string candidate = (directory.empty() ? std::string(".") : directory) + "/" + name;
+    switch (CheckCandidate(candidate)) {
+      case TCandidate::Refused:
+        return false;
+      case TCandidate::Fit:
+        return true;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 ModuleHandle LoadModule(const std::u16string& fileOrPath) {
@@ -134,6 +249,7 @@ ModuleHandle LoadModule(const std::u16string& fileOrPath) {
     SetLastError(EINVAL);
     return 0;
   }
+  if (!MayLoad(name)) return 0;
   void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const std::u16string text = LoaderText();
@@ -150,9 +266,20 @@ ModuleHandle FindLoadedModule(const std::u16string& fileName, bool addReference)
   }
   const bool byPath = fileName.find(PathDelim) != std::u16string::npos;
   const std::u16string wanted = byPath ? AbsolutePath(fileName) : fileName;
-  for (const auto& object : LoadedObjects()) {
+  TFileIdentity wantedFile;
+  // The file the name reaches as the system resolves it: a link followed
+  // by ".." does not fold lexically.
+  const bool bWantedExists = byPath && FileIdentity(fileName, wantedFile);
+  for (const auto& object : LoadedObjects(true)) {
     const std::u16string path = ObjectPath(object);
-    if ((byPath ? path : ExtractFileName(path)) != wanted) continue;
+    // By path: that path, or another name of the mapped file.  By file
+    // name: the mapped file's, or the one it was loaded by (a link).
+    const bool bMatch =
+        byPath ? path == wanted || (bWantedExists && !object.Mapped.Path.empty() &&
+                                    object.Mapped.Identity == wantedFile)
+               : ExtractFileName(path) == wanted ||
+                     ExtractFileName(FromUtf8(object.Name)) == wanted;
+    if (!bMatch) continue;
     if (!addReference) return reinterpret_cast<ModuleHandle>(object.Map);
     void* handle = OpenAgain(object);
     if (handle == nullptr) break;  // unloaded meanwhile
@@ -211,7 +338,7 @@ bool FreeModule(ModuleHandle module) {
 
 std::u16string ModuleFileName(ModuleHandle module) {
   if (module == 0) return ExecutablePath();
-  const auto objects = LoadedObjects();
+  const auto objects = LoadedObjects(true);
   const TLoadedObject* object = FindObject(objects, module);
   if (object == nullptr) {
     FailNotLoaded();

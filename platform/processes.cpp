@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/last_error.h"
@@ -125,8 +126,11 @@ std::u16string DecodeMapsPath(std::string_view text) {
 }
 
 // One line of /proc/PID/maps: "start-end perms offset major:minor inode
-// path", the path padded with blanks and possibly empty.
-bool ParseMapsLine(std::string_view line, TMappedFile& file) {
+// path", the path padded with blanks and possibly empty.  With `range`, only
+// a mapping that holds range->first counts, and its end goes to
+// range->second.
+bool ParseMapsLine(std::string_view line, TMappedFile& file,
+                   std::pair<std::uintptr_t, std::uintptr_t>* range = nullptr) {
   const auto next = [&line]() {
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
     const std::size_t end = std::min(line.find(' '), line.size());
@@ -134,7 +138,17 @@ bool ParseMapsLine(std::string_view line, TMappedFile& file) {
     line.remove_prefix(end);
     return field;
   };
-  next(), next(), next();  // address range, permissions, offset
+  const std::string_view addresses = next();
+  if (range != nullptr) {
+    const std::size_t dash = addresses.find('-');
+    std::uintptr_t start = 0, end = 0;
+    if (dash == std::string_view::npos || !ParseNumber(addresses.substr(0, dash), start, 16) ||
+        !ParseNumber(addresses.substr(dash + 1), end, 16) || range->first < start ||
+        range->first >= end)
+      return false;
+    range->second = end;
+  }
+  next(), next();  // permissions, offset
   const std::string_view device = next();
   const std::string_view inode = next();
   line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
@@ -281,6 +295,16 @@ std::vector<TMappedFile> ParseMappedFiles(std::string_view maps, std::u16string_
     maps.remove_prefix(std::min(maps.size(), end + 1));
   }
   return files;
+}
+
+bool FindMappedFile(std::string_view maps, const void* address, TMappedFile& file) {
+  std::pair<std::uintptr_t, std::uintptr_t> range{reinterpret_cast<std::uintptr_t>(address), 0};
+  while (!maps.empty()) {
+    const std::size_t end = std::min(maps.find('\n'), maps.size());
+    if (ParseMapsLine(maps.substr(0, end), file, &range)) return true;
+    maps.remove_prefix(std::min(maps.size(), end + 1));
+  }
+  return false;
 }
 
 bool TerminateProcess(Cardinal id, std::uint64_t startTime, bool waitForEnd) {

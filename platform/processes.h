@@ -60,6 +60,10 @@ bool ReadProcessFiles(Cardinal id, TProcessFiles& files);
 // newline that /proc escapes.
 std::vector<TMappedFile> ParseMappedFiles(std::string_view maps, std::u16string_view image);
 
+// The file-backed mapping that holds the address, in the text of a
+// /proc/PID/maps file; false when no such mapping holds it.
+bool FindMappedFile(std::string_view maps, const void* address, TMappedFile& file);
+
 // Ends a process with SIGKILL; with waitForEnd, returns once it has ended
 // (it may not be reaped yet).  With a start time other than 0 only the
 // process that started then is signalled: an id that was reused in between

@@ -3,8 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <elf.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +29,7 @@
 namespace {
 
 using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -266,9 +274,24 @@ class HostDriverTest : public ::testing::Test {
     ASSERT_TRUE(platform::CopyFile(U(SELVANE_LIBRARY_PATH), FLibrary));
   }
 
-  // The driver's output lines; the log lines without their "LOG: " mark.
-  std::vector<std::string> Run(const std::vector<std::string>& aCommands) {
-    std::string command = Quote(HOST_DRIVER_PATH) + " " + Quote(A(FLibrary));
+  // How the driver is started: the library as the host names it (the
+  // copy's absolute path when empty), the directory it starts in, and one
+  // "NAME=value" for its environment.
+  struct TStart {
+    std::string Library;
+    std::string Directory;
+    std::string Environment;
+  };
+
+  // The driver's output lines; the log lines without their "LOG: " mark.  A
+  // driver that hangs is ended and fails the test.
+  std::vector<std::string> Run(const std::vector<std::string>& aCommands,
+                               const TStart& aStart = {}) {
+    std::string command;
+    if (!aStart.Directory.empty()) command += "cd " + Quote(aStart.Directory) + " && ";
+    if (!aStart.Environment.empty()) command += "env " + Quote(aStart.Environment) + " ";
+    command += "timeout 120 " + Quote(HOST_DRIVER_PATH) + " " +
+               Quote(aStart.Library.empty() ? A(FLibrary) : aStart.Library);
     for (const auto& c : aCommands) command += " " + Quote(c);
     const std::u16string output = FDir / u"driver.out";
     command += " >" + Quote(A(output)) + " 2>&1";
@@ -289,6 +312,13 @@ class HostDriverTest : public ::testing::Test {
     std::string quoted = "'";
     for (char c : aText) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+  }
+
+  // A copy of the library in a directory (made if missing); its path.
+  static std::u16string LibraryIn(const std::u16string& aDir) {
+    EXPECT_TRUE(platform::MakeDirectories(aDir));
+    EXPECT_TRUE(platform::CopyFile(U(SELVANE_LIBRARY_PATH), aDir + u"/libselvane2x.so"));
+    return aDir + u"/libselvane2x.so";
   }
 
   static std::string HandleIn(const std::string& aLine) {
@@ -352,6 +382,166 @@ TEST_F(HostDriverTest, AModuleTheHostLoadedStaysWithTheHostAfterShutDown) {
           "library gone",
           // Never offered the callback, and still usable by the host.
           "callbacks 0 nil", "fixture reset", "release kv_amsel.dll ok", "no modules loaded"));
+}
+
+// "Next to this library" is where the system mapped it from: neither a
+// directory change after a load by relative path, nor a link followed by
+// ".." in the path the host gave, leads the search elsewhere.
+TEST_F(HostDriverTest, TheModuleNextToTheLibraryIsTheOneNextToTheMappedFile) {
+  const std::u16string full = testsupport::FixtureModule("full", "kv_amsel.dll");
+  // Each case's wrong directory holds an engine module too: loading it
+  // would show in the "loaded" line.
+  ASSERT_TRUE(platform::CopyFile(full, FDir / u"lib/kv_amsel.dll"));
+  LibraryIn(FDir / u"elsewhere/lib");
+  ASSERT_TRUE(platform::CopyFile(full, FDir / u"elsewhere/lib/kv_amsel.dll"));
+  LibraryIn(FDir / u"deep/lib");
+  ASSERT_TRUE(platform::CopyFile(full, FDir / u"deep/lib/kv_amsel.dll"));
+  ASSERT_TRUE(platform::MakeDirectories(FDir / u"deep/sub"));
+  ASSERT_TRUE(std::filesystem::is_directory(A(FDir / u"deep/sub")));
+  std::filesystem::create_directory_symlink(A(FDir / u"deep/sub"), A(FDir / u"link"));
+
+  const struct {
+    const char* What;
+    TStart Start;
+    std::vector<std::string> Before;  // commands before the engine is needed
+    std::u16string Expected;          // the directory the library was mapped from
+  } cases[] = {
+      {"relative path, then another directory",
+       {"lib/libselvane2x.so", A(FDir.Path()), ""},
+       {"cd=" + A(FDir / u"elsewhere")},
+       FDir / u"lib"},
+      {"a link followed by ..", {A(FDir / u"link/../lib/libselvane2x.so"), "", ""}, {}, FDir / u"deep/lib"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::vector<std::string> commands = {"callback"};
+    commands.insert(commands.end(), c.Before.begin(), c.Before.end());
+    commands.insert(commands.end(), {"status=Amber/4.0", "unload"});
+    const auto lines = Run(commands, c.Start);
+    const std::string dir = A(c.Expected);
+    EXPECT_THAT(lines, Contains("SetCryptDebugCallBackProc to : " + dir + "/libselvane2x.so"));
+    EXPECT_THAT(lines, Contains("Try LoadLibrary near self: " + dir + "/kv_amsel.dll"));
+    EXPECT_THAT(lines, Contains(StartsWith("Library " + dir + "/kv_amsel.dll loaded Handle: ")));
+    EXPECT_THAT(lines,
+                Contains(StartsWith("Start exec SelvaneFreeLibrary: \"" + dir + "/kv_amsel.dll\"")))
+        << ::testing::PrintToString(lines);
+    EXPECT_THAT(lines, Contains("status Amber/4.0 1"));
+  }
+}
+
+// The system error text has no limit of its own: a long directory keeps its
+// whole path and the reason after it.
+TEST_F(HostDriverTest, ANotLoadedLineKeepsALongPathAndTheReason) {
+  std::u16string dir = FDir.Path();
+  for (int level = 0; level < 10; ++level) dir += u"/" + std::u16string(200, u'd');
+  const std::u16string library = LibraryIn(dir);
+  const auto lines = Run({"callback", "status=Amber/4.0"}, {A(library), "", ""});
+  const std::string module = A(dir) + "/kv_amsel.dll";
+  ASSERT_GT(module.size(), 2000u);
+  EXPECT_THAT(lines, Contains("Library \"" + module + "\" not loaded. System error " +
+                              std::to_string(ENOENT) + ". " + module +
+                              ": cannot open shared object file: " +
+                              A(platform::SystemMessage(ENOENT))))
+      << ::testing::PrintToString(lines);
+}
+
+// A FIFO is never opened (that would wait for a writer for good, with the
+// registry's lock held); it fails as a file that is not regular, wherever a
+// load attempt meets it.
+TEST_F(HostDriverTest, AnEngineModuleThatIsNoRegularFileFailsAtOnce) {
+  const std::string refused = " not loaded. System error " + std::to_string(EACCES) + ". " +
+                              A(platform::SystemMessage(EACCES));
+  const std::string near = A(FDir / u"lib/kv_amsel.dll");
+  const struct {
+    const char* What;
+    std::u16string Fifo;
+    TStart Start;
+    std::vector<std::string> Commands;
+    Matcher<std::string> NearLine, SearchLine;
+  } cases[] = {
+      {"next to the library", FDir / u"lib/kv_amsel.dll", {}, {},
+       "Library \"" + near + "\"" + refused, ErrorLine("Library \"kv_amsel.dll\" not loaded.")},
+      {"in the root's EXE directory", FDir / u"root/EXE/kv_amsel.dll", {},
+       {"dllroot=" + A(FDir / u"root")}, ErrorLine("Library \"" + near + "\" not loaded."),
+       ErrorLine("Library \"kv_amsel.dll\" not loaded.")},
+      {"in the loader's search path", FDir / u"search/kv_amsel.dll",
+       {"", "", "LD_LIBRARY_PATH=" + A(FDir / u"search")}, {},
+       ErrorLine("Library \"" + near + "\" not loaded."), "Library \"kv_amsel.dll\"" + refused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    ASSERT_TRUE(platform::MakeDirectories(platform::ExtractFileDir(c.Fifo)));
+    ASSERT_EQ(::mkfifo(A(c.Fifo).c_str(), 0600), 0);
+    std::vector<std::string> commands = {"callback"};
+    commands.insert(commands.end(), c.Commands.begin(), c.Commands.end());
+    commands.insert(commands.end(), {"status=Amber/4.0", "status=Amber/4.0"});
+    const auto lines = Run(commands, c.Start);
+    const std::size_t at =
+        std::find(lines.begin(), lines.end(), "Try LoadLibrary near self: " + near) - lines.begin();
+    ASSERT_LT(at + 3, lines.size()) << ::testing::PrintToString(lines);
+    EXPECT_THAT(lines[at + 1], c.NearLine);
+    EXPECT_EQ(lines[at + 2], "Try PelLoadLibrary: kv_amsel.dll");
+    EXPECT_THAT(lines[at + 3], c.SearchLine);
+    // The next call tries again, and is not blocked either.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "status Amber/4.0 0"), 2)
+        << ::testing::PrintToString(lines);
+    platform::DeleteFile(c.Fifo);
+  }
+}
+
+// Where the file part of the last loadable segment ends.
+std::size_t LoadedExtent(const std::string& aImage) {
+  Elf64_Ehdr header;
+  std::memcpy(&header, aImage.data(), sizeof header);
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr segment;
+    std::memcpy(&segment, aImage.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+    if (segment.p_type == PT_LOAD) end = std::max<std::size_t>(end, segment.p_offset + segment.p_filesz);
+  }
+  return end;
+}
+
+// An interrupted install leaves an engine module cut short: the system loader
+// would map segments the file does not hold and the host would die of
+// SIGBUS.  Such a file fails as a bad format, as a failed load.
+TEST_F(HostDriverTest, ATruncatedEngineModuleFailsAsABadFormat) {
+  std::string image;
+  ASSERT_TRUE(platform::ReadWholeFile(testsupport::FixtureModule("full", "kv_amsel.dll"), image));
+  ASSERT_GT(image.size(), 3 * 4096u);
+  const std::string badFormat = " not loaded. System error " + std::to_string(ENOEXEC) + ". " +
+                                A(platform::SystemMessage(ENOEXEC));
+  const std::size_t loaded = LoadedExtent(image);
+  ASSERT_GT(loaded, 2 * 4096u);
+  const struct {
+    const char* What;
+    std::size_t Length;
+    bool bLoads;
+  } cuts[] = {
+      {"cut at 4096", 4096, false},
+      {"cut at half of what the segments hold", loaded / 2, false},
+      {"cut one byte short of that", loaded - 1, false},
+      {"empty", 0, false},
+      {"what the segments hold, without the sections after it", loaded, true},
+      {"whole", image.size(), true},
+  };
+  for (const bool bNearSelf : {true, false}) {
+    for (const auto& cut : cuts) {
+      SCOPED_TRACE(std::string(cut.What) + (bNearSelf ? " next to the library" : " in EXE"));
+      platform_test::RemoveTree(FDir / u"root");
+      platform::DeleteFile(FDir / u"lib/kv_amsel.dll");
+      const std::u16string file = bNearSelf ? FDir / u"lib/kv_amsel.dll" : FDir / u"root/EXE/kv_amsel.dll";
+      ASSERT_TRUE(platform::MakeDirectories(platform::ExtractFileDir(file)));
+      ASSERT_TRUE(platform::WriteWholeFile(file, image.data(), cut.Length));
+      const auto lines = Run({"callback", "dllroot=" + A(FDir / u"root"), "status=Amber/4.0"});
+      EXPECT_THAT(lines, Contains(cut.bLoads ? "status Amber/4.0 1" : "status Amber/4.0 0"))
+          << ::testing::PrintToString(lines);
+      if (cut.bLoads) continue;
+      const std::string failed =
+          bNearSelf ? "Library \"" + A(file) + "\"" + badFormat : "Library \"kv_amsel.dll\"" + badFormat;
+      EXPECT_THAT(lines, Contains(failed)) << ::testing::PrintToString(lines);
+    }
+  }
 }
 
 }  // namespace

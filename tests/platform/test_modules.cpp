@@ -1,11 +1,21 @@
 #include "platform/modules.h"
 
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <memory>
-#include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -173,14 +183,17 @@ TEST(Modules, FailedLoadsSetTheErrorAndKeepTheLoaderText) {
   platform_test::TTempTree tree;
   const std::string text = "not a library";
   ASSERT_TRUE(WriteWholeFile(tree / u"text.so", text.data(), text.size()));
+  // Files refused before the loader sees them give the system's message;
+  // the loader's own failures keep its text, which names the file.
   const struct {
     std::u16string Name;
     Cardinal Code;
+    bool bLoaderText;
   } cases[] = {
-      {tree / u"missing.so", ENOENT},
-      {u"libno-such-platform-fixture.so", ENOENT},
-      {tree / u"text.so", ErrorLoadFailed},
-      {tree.Path(), ErrorLoadFailed},
+      {tree / u"missing.so", ENOENT, true},
+      {u"libno-such-platform-fixture.so", ENOENT, true},
+      {tree / u"text.so", ENOEXEC, false},
+      {tree.Path(), EACCES, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(ToUtf8(c.Name));
@@ -188,7 +201,11 @@ TEST(Modules, FailedLoadsSetTheErrorAndKeepTheLoaderText) {
     EXPECT_EQ(LoadModule(c.Name), 0u);
     EXPECT_EQ(GetLastError(), c.Code);
     const std::u16string detail = LastErrorText();
-    EXPECT_NE(detail.find(c.Name), std::u16string::npos) << ToUtf8(detail);
+    if (c.bLoaderText) {
+      EXPECT_NE(detail.find(c.Name), std::u16string::npos) << ToUtf8(detail);
+    } else {
+      EXPECT_EQ(detail, SystemMessage(c.Code));
+    }
   }
   EXPECT_EQ(LoadModule(u""), 0u);
   EXPECT_EQ(GetLastError(), static_cast<Cardinal>(EINVAL));
@@ -235,6 +252,175 @@ TEST(Modules, FunctionSymbolsAreToldFromData) {
   EXPECT_FALSE(platform::IsFunctionSymbol(start + 1));  // inside, not its start
   EXPECT_FALSE(platform::IsFunctionSymbol(nullptr));
   EXPECT_TRUE(platform::FreeModule(module));
+}
+
+// Changes the current directory for a scope.
+class TScopedDirectory {
+ public:
+  explicit TScopedDirectory(const std::u16string& path) : FPrevious(CurrentDirectory()) {
+    FChanged = ::chdir(ToUtf8(path).c_str()) == 0;
+  }
+  ~TScopedDirectory() {
+    if (FChanged) (void)::chdir(ToUtf8(FPrevious).c_str());
+  }
+  TScopedDirectory(const TScopedDirectory&) = delete;
+  TScopedDirectory& operator=(const TScopedDirectory&) = delete;
+  bool Changed() const { return FChanged; }
+
+ private:
+  std::u16string FPrevious;
+  bool FChanged = false;
+};
+
+// The name of a loaded module is the file the system mapped: not the name
+// the loader keeps made absolute later, which a directory change or a link
+// followed by ".." sends elsewhere.
+TEST(Modules, TheFileNameIsTheFileMappedWhateverTheCurrentDirectory) {
+  platform_test::TTempTree tree;
+  ASSERT_TRUE(MakeDirectories(tree / u"real") && MakeDirectories(tree / u"deep/sub") &&
+              MakeDirectories(tree / u"deep/lib") && MakeDirectories(tree / u"elsewhere/real"));
+  ASSERT_TRUE(CopyFile(Fixture(VersionedName), tree / u"real/relative.so"));
+  // What the old names would lead to when folded against the wrong place.
+  ASSERT_TRUE(CopyFile(Fixture(VersionedName), tree / u"elsewhere/real/relative.so"));
+  ASSERT_TRUE(CopyFile(Fixture(VersionedName), tree / u"deep/lib/dotdot.so"));
+  ASSERT_TRUE(MakeDirectories(tree / u"lib"));
+  ASSERT_TRUE(CopyFile(Fixture(VersionedName), tree / u"lib/dotdot.so"));
+  std::filesystem::create_directory_symlink(ToUtf8(tree / u"deep/sub"), ToUtf8(tree / u"link"));
+  std::filesystem::create_symlink("relative.so", ToUtf8(tree / u"real/alias.so"));
+
+  ModuleHandle relative = 0, alias = 0;
+  {
+    TScopedDirectory inTree(tree.Path());
+    ASSERT_TRUE(inTree.Changed());
+    relative = LoadModule(u"real/relative.so");
+    ASSERT_TRUE(IsValidModule(relative)) << ToUtf8(LastErrorText());
+    alias = LoadModule(u"./real/alias.so");  // the same file once more
+    EXPECT_EQ(alias, relative);
+  }
+  {
+    TScopedDirectory elsewhere(tree / u"elsewhere");
+    ASSERT_TRUE(elsewhere.Changed());
+    EXPECT_EQ(ModuleFileName(relative), tree / u"real/relative.so");
+    EXPECT_EQ(FindLoadedModule(u"relative.so", false), relative);
+    EXPECT_EQ(FindLoadedModule(u"real/relative.so", false), 0u) << "that is another file now";
+    EXPECT_EQ(FindLoadedModule(tree / u"real/alias.so", false), relative);
+  }
+  const ModuleHandle dotdot = LoadModule(tree / u"link/../lib/dotdot.so");
+  ASSERT_TRUE(IsValidModule(dotdot)) << ToUtf8(LastErrorText());
+  EXPECT_EQ(ModuleFileName(dotdot), tree / u"deep/lib/dotdot.so");
+  EXPECT_EQ(FindLoadedModule(tree / u"link/../lib/dotdot.so", false), dotdot);
+  EXPECT_EQ(FindLoadedModule(tree / u"lib/dotdot.so", false), 0u);
+
+  EXPECT_TRUE(FreeModule(dotdot));
+  EXPECT_TRUE(FreeModule(alias));
+  EXPECT_TRUE(FreeModule(relative));
+  EXPECT_EQ(FindLoadedModule(u"relative.so", false), 0u);
+}
+
+// Once the test has waited too long, opens the FIFO for writing: a load that
+// blocked opening it for reading then goes on, and the test fails instead of
+// hanging.
+class TFifoWatchdog {
+ public:
+  explicit TFifoWatchdog(const std::u16string& fifo)
+      : FThread([this, name = ToUtf8(fifo)] {
+          std::unique_lock lock(FLock);
+          if (FDoneSignal.wait_for(lock, std::chrono::seconds(20), [this] { return FDone; }))
+            return;
+          FTimedOut = true;
+          const int fd = ::open(name.c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd >= 0) ::close(fd);
+        }) {}
+  ~TFifoWatchdog() { Stop(); }
+  TFifoWatchdog(const TFifoWatchdog&) = delete;
+  TFifoWatchdog& operator=(const TFifoWatchdog&) = delete;
+
+  // Whether the watchdog had to step in.
+  bool Stop() {
+    {
+      std::lock_guard lock(FLock);
+      FDone = true;
+    }
+    FDoneSignal.notify_all();
+    if (FThread.joinable()) FThread.join();
+    return FTimedOut;
+  }
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FDoneSignal;
+  bool FDone = false;
+  std::atomic<bool> FTimedOut{false};
+  std::thread FThread;
+};
+
+std::size_t LoadedExtent(const std::string& image) {
+  Elf64_Ehdr header;
+  std::memcpy(&header, image.data(), sizeof header);
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr segment;
+    std::memcpy(&segment, image.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+    if (segment.p_type == PT_LOAD) end = std::max<std::size_t>(end, segment.p_offset + segment.p_filesz);
+  }
+  return end;
+}
+
+// The loader would block for good opening a FIFO, and die of SIGBUS touching
+// a segment that a truncated file does not hold: such files fail first.
+TEST(Modules, FilesTheLoaderCannotTakeSafelyFailFirst) {
+  platform_test::TTempTree tree;
+  std::string image;
+  ASSERT_TRUE(ReadWholeFile(Fixture(VersionedName), image));
+  const std::size_t loaded = LoadedExtent(image);
+  ASSERT_GT(loaded, 3 * 4096u);
+  ASSERT_EQ(::mkfifo(ToUtf8(tree / u"fifo.so").c_str(), 0600), 0);
+  ASSERT_TRUE(MakeDirectories(tree / u"dir.so"));
+  std::filesystem::create_symlink("whole.so", ToUtf8(tree / u"link.so"));
+
+  std::string foreign = image;
+  foreign[EI_CLASS] = ELFCLASS32;
+  const struct {
+    const char16_t* Name;
+    std::string Contents;  // nothing is written for the FIFO, the directory and the link
+    Cardinal Code;         // 0: loads
+  } cases[] = {
+      {u"whole.so", image, 0},
+      {u"link.so", {}, 0},  // links are followed to a regular file
+      {u"segments-only.so", image.substr(0, loaded), 0},
+      {u"cut-4096.so", image.substr(0, 4096), ENOEXEC},
+      {u"cut-half.so", image.substr(0, loaded / 2), ENOEXEC},
+      {u"cut-one-byte.so", image.substr(0, loaded - 1), ENOEXEC},
+      {u"header-only.so", image.substr(0, sizeof(Elf64_Ehdr)), ENOEXEC},
+      {u"empty.so", {}, ENOEXEC},
+      {u"32-bit.so", foreign, ENOEXEC},
+      {u"fifo.so", {}, EACCES},
+      {u"dir.so", {}, EACCES},
+  };
+  for (const auto& c : cases) {
+    const std::u16string path = tree / c.Name;
+    SCOPED_TRACE(ToUtf8(path));
+    if (!c.Contents.empty() || std::u16string_view(c.Name) == u"empty.so") {
+      ASSERT_TRUE(WriteWholeFile(path, c.Contents.data(), c.Contents.size()));
+    }
+    TFifoWatchdog watchdog(tree / u"fifo.so");
+    SetLastError(0);
+    const ModuleHandle module = LoadModule(path);
+    EXPECT_FALSE(watchdog.Stop()) << "the load waited on the FIFO";
+    if (c.Code == 0) {
+      ASSERT_TRUE(IsValidModule(module)) << ToUtf8(LastErrorText());
+      EXPECT_TRUE(FreeModule(module));
+    } else {
+      EXPECT_EQ(module, 0u);
+      EXPECT_EQ(GetLastError(), c.Code);
+      EXPECT_EQ(LastErrorText(), SystemMessage(c.Code));
+    }
+  }
+  for (const char* device : {"/dev/null", "/dev/zero"}) {
+    SCOPED_TRACE(device);
+    EXPECT_EQ(LoadModule(FromUtf8(device)), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<Cardinal>(EACCES));
+  }
 }
 
 }  // namespace
