@@ -112,6 +112,12 @@ class TInterfaceRef {
 };
 using TDispatchRef = TInterfaceRef<IDispatch>;
 
+// A new object of class T (a TRefCounted) and the first reference to it.
+template <class TInterface, class T, class... TArgs>
+TInterfaceRef<TInterface> NewInterface(TArgs&&... args) {
+  return TInterfaceRef<TInterface>(new T(std::forward<TArgs>(args)...));
+}
+
 // The array of a variant: one dimension with its lower bound, elements of
 // one size.
 struct TSafeArray {

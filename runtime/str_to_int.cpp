@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 namespace rtl {
 
@@ -31,15 +32,17 @@ bool ReadDigits(std::u16string_view digits, unsigned base, std::uint64_t limit,
   for (const char16_t c : digits) {
     const int digit = HexDigit(c);
     if (digit < 0 || static_cast<unsigned>(digit) >= base) return false;
+    // Tested before the step, which could wrap at 64 bits.
+    if (magnitude > (limit - static_cast<unsigned>(digit)) / base) return false;
     magnitude = magnitude * base + static_cast<unsigned>(digit);
-    if (magnitude > limit) return false;
   }
   return true;
 }
 
-}  // namespace
-
-bool TryStrToInt(std::u16string_view text, Integer& value) {
+// The reader of both widths: Bits is 32 or 64.
+template <unsigned Bits, class TValue>
+bool TryStrToSigned(std::u16string_view text, TValue& value) {
+  using TUnsigned = std::make_unsigned_t<TValue>;
   std::size_t i = 0;
   while (i < text.size() && text[i] == u' ') ++i;
   bool negative = false;
@@ -50,18 +53,25 @@ bool TryStrToInt(std::u16string_view text, Integer& value) {
   const std::u16string_view rest = text.substr(i);
   std::uint64_t magnitude = 0;
   if (const std::size_t prefix = HexPrefixLength(rest); prefix != 0) {
-    if (!ReadDigits(rest.substr(prefix), 16, std::numeric_limits<std::uint32_t>::max(), magnitude))
+    if (!ReadDigits(rest.substr(prefix), 16, std::numeric_limits<TUnsigned>::max(), magnitude))
       return false;
-    // The digits are the value's 32 bits; a sign negates that value.
-    const auto bits = static_cast<std::uint32_t>(magnitude);
-    value = static_cast<Integer>(negative ? 0u - bits : bits);
+    // The digits are the value's bits; a sign negates that value.
+    const auto bits = static_cast<TUnsigned>(magnitude);
+    value = static_cast<TValue>(negative ? static_cast<TUnsigned>(0 - bits) : bits);
     return true;
   }
-  const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-  if (!ReadDigits(rest, 10, limit, magnitude)) return false;
-  value = negative ? static_cast<Integer>(0 - static_cast<std::int64_t>(magnitude))
-                   : static_cast<Integer>(magnitude);
+  const std::uint64_t top = std::uint64_t{1} << (Bits - 1);
+  if (!ReadDigits(rest, 10, negative ? top : top - 1, magnitude)) return false;
+  value = static_cast<TValue>(negative ? 0 - magnitude : magnitude);
   return true;
+}
+
+}  // namespace
+
+bool TryStrToInt(std::u16string_view text, Integer& value) { return TryStrToSigned<32>(text, value); }
+
+bool TryStrToInt64(std::u16string_view text, std::int64_t& value) {
+  return TryStrToSigned<64>(text, value);
 }
 
 }  // namespace rtl

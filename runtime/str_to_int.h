@@ -1,6 +1,7 @@
-// Reading a 32-bit integer from text, by the run-time's rules.
+// Reading 32- and 64-bit integers from text, by the run-time's rules.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "platform/types.h"
@@ -14,5 +15,9 @@ namespace rtl {
 // is -1).  Nothing wraps: a value that does not fit is no integer.  False
 // leaves `value` unchanged.
 bool TryStrToInt(std::u16string_view text, Integer& value);
+
+// The same at 64 bits: decimal within the signed 64-bit range, at most 64
+// bits of hexadecimal digits ("$FFFFFFFFFFFFFFFF" is -1, "-$1" too).
+bool TryStrToInt64(std::u16string_view text, std::int64_t& value);
 
 }  // namespace rtl
