@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -69,6 +71,34 @@ TEST(TryStrToInt, ReadsTheRunTimesForms) {
     Integer value = 12345;
     EXPECT_EQ(rtl::TryStrToInt(c.Text, value), c.Value.has_value());
     EXPECT_EQ(value, c.Value.value_or(12345));  // a failure leaves the value
+  }
+}
+
+TEST(TryStrToInt64, TheSameRulesAt64Bits) {
+  const std::int64_t min = std::numeric_limits<std::int64_t>::min();
+  const struct {
+    std::u16string Text;
+    std::optional<std::int64_t> Value;
+  } cases[] = {
+      {u"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
+      {u"-9223372036854775808", min},
+      {u"$FFFFFFFFFFFFFFFF", -1},
+      {u"-$FFFFFFFFFFFFFFFF", 1},
+      {u"0x8000000000000000", min},
+      {u"  +x7f", 127},
+      {u"9223372036854775808", std::nullopt},
+      {u"-9223372036854775809", std::nullopt},
+      {u"18446744073709551616", std::nullopt},  // would wrap to 0
+      {u"$10000000000000000", std::nullopt},
+      {u"0x1FFFFFFFFFFFFFFFF", std::nullopt},
+      {u"", std::nullopt},
+      {u"1 ", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::ToUtf8(c.Text));
+    std::int64_t value = 12345;
+    EXPECT_EQ(rtl::TryStrToInt64(c.Text, value), c.Value.has_value());
+    EXPECT_EQ(value, c.Value.value_or(12345));
   }
 }
 
