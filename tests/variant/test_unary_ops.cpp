@@ -65,6 +65,18 @@ TEST(UnaryOperators, Values) {
   for (const TCase& c : cases) EXPECT_EQ(Describe(c.Result), c.Expected);
 }
 
+// Against exact arithmetic: minus the value and every bit inverted (-x - 1),
+// cut to the grid's kind.
+TEST(UnaryOperators, IntegerOracleOverBoundaryValues) {
+  for (TKivType kind : IntegerKinds)
+    for (const TPelVariant& v : Boundaries(kind)) {
+      const TInt128 x = IntegerValue(v);
+      EXPECT_EQ(Describe(-v), Describe(IntegerOf(*NegateGrid.At(kind), -x))) << Describe(v);
+      EXPECT_EQ(Describe(~v), Describe(IntegerOf(kind, -x - 1))) << Describe(v);
+      EXPECT_EQ(Describe(+v), Describe(v));
+    }
+}
+
 TEST(UnaryOperators, NegatingTheSmallestCurrencyIsAnInvalidOperation) {
   const TPelVariant v = Cur(std::numeric_limits<std::int64_t>::min());
   EXPECT_EQ(Outcome([&] { return -v; }), Failure(TOperatorError::CurrencyRange));
