@@ -378,17 +378,48 @@ FloatingPointGuard::~FloatingPointGuard() {
 
 namespace platform {
 
+namespace {
+
+// Whether the address lies in an executable segment of a loaded object.
+bool InExecutableSegment(const void* address) {
+  struct TQuery {
+    ElfW(Addr) Address;
+    bool Found;
+  } query{reinterpret_cast<ElfW(Addr)>(address), false};
+  ::dl_iterate_phdr(
+      [](dl_phdr_info* object, std::size_t, void* data) -> int {
+        auto& q = *static_cast<TQuery*>(data);
+        for (ElfW(Half) i = 0; i < object->dlpi_phnum; ++i) {
+          const ElfW(Phdr)& segment = object->dlpi_phdr[i];
+          const ElfW(Addr) start = object->dlpi_addr + segment.p_vaddr;
+          if (segment.p_type == PT_LOAD && (segment.p_flags & PF_X) != 0 && q.Address >= start &&
+              q.Address - start < segment.p_memsz)
+            q.Found = true;
+        }
+        return q.Found ? 1 : 0;
+      },
+      &query);
+  return query.Found;
+}
+
+}  // namespace
+
 bool IsFunctionSymbol(const void* address) {
   Dl_info info;
   void* entry = nullptr;
-  if (address == nullptr || ::dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr ||
-      info.dli_saddr != address) {
+  if (address == nullptr || ::dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0) {
     SetLastError(ENOENT);
     return false;
   }
-  // The type bits are the same in 32- and 64-bit symbols.
-  const unsigned type = ELF64_ST_TYPE(static_cast<const ElfW(Sym)*>(entry)->st_info);
-  if (type == STT_FUNC || type == STT_GNU_IFUNC) return true;
+  if (entry != nullptr && info.dli_saddr == address) {
+    // The type bits are the same in 32- and 64-bit symbols.
+    const unsigned type = ELF64_ST_TYPE(static_cast<const ElfW(Sym)*>(entry)->st_info);
+    if (type == STT_FUNC || type == STT_GNU_IFUNC) return true;
+  } else if (entry == nullptr && InExecutableSegment(address)) {
+    // What an indirect function resolved to: code that need not have an
+    // exported symbol of its own.  Data always has one.
+    return true;
+  }
   SetLastError(ENOENT, u"The symbol is no function");
   return false;
 }

@@ -60,9 +60,11 @@ class FloatingPointGuard {
 
 namespace platform {
 
-// True when the address is where a function symbol of a loaded module
-// starts (its dynamic symbol is of type function or indirect function); a
-// data symbol, or an address no symbol starts at, gives false.
+// True when a function of a loaded module starts at the address: a dynamic
+// symbol of type function or indirect function starts there, or (what an
+// indirect function resolves to) no symbol covers it and it lies in
+// executable code.  A data symbol, or an address inside a function, gives
+// false.
 bool IsFunctionSymbol(const void* address);
 
 }  // namespace platform

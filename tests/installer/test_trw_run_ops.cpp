@@ -255,6 +255,7 @@ TEST(RunDll, CallsTheProcedureAndReportsEveryFailureAfterUnloading) {
   ExpectDllRuns({
       {call("Start"), {Begin(L, "Start"), Unloaded, End}, 0},
       {call("PrintLine"), {Begin(L, "PrintLine"), "printed by the procedure\n", Unloaded, End}, 0},
+      {call("Indirect"), {Begin(L, "Indirect"), "printed by the indirect procedure\n", Unloaded, End}, 0},
       // The procedure's own exception: a report, read before the library
       // (which holds its type and text) is gone.
       {call("ThrowOwn"),

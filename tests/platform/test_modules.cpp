@@ -248,8 +248,12 @@ TEST(Modules, FunctionSymbolsAreToldFromData) {
   ASSERT_NE(start, nullptr);
   ASSERT_NE(data, nullptr);
   EXPECT_TRUE(platform::IsFunctionSymbol(start));
+  // An indirect function's address is the code it resolved to.
+  EXPECT_TRUE(platform::IsFunctionSymbol(platform::ModuleSymbol(module, "Indirect")));
   EXPECT_FALSE(platform::IsFunctionSymbol(data));
-  EXPECT_FALSE(platform::IsFunctionSymbol(start + 1));  // inside, not its start
+  const auto* print = static_cast<const char*>(platform::ModuleSymbol(module, "PrintLine"));
+  ASSERT_NE(print, nullptr);
+  EXPECT_FALSE(platform::IsFunctionSymbol(print + 1));  // inside, not its start
   EXPECT_FALSE(platform::IsFunctionSymbol(nullptr));
   EXPECT_TRUE(platform::FreeModule(module));
 }
