@@ -230,6 +230,38 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
+namespace {
+
+// Writes the file where it is, for a directory that takes no new file or
+// no rename over the target (not writable, or sticky and the file someone
+// else's).  The space is claimed first, so that a full disk or a file-size
+// limit fails before the old contents are touched; a link is not followed
+// and nothing but a regular file is written.
+bool WriteInPlace(const std::string& name, const void* data, std::size_t size) {
+  // No O_CREAT for a file that exists: a sticky directory refuses that for
+  // another user's file even where the file itself may be written.
+  int opened = OpenRetrying(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
+  if (opened < 0 && errno == ENOENT)
+    opened = OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+  TFd fd(opened);
+  if (!fd.Valid()) return false;
+  struct stat st;
+  if (::fstat(fd.Get(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return false;
+  }
+  const auto length = static_cast<off_t>(size);
+  if (size > 0 && ::fallocate(fd.Get(), 0, 0, length) != 0) {
+    if (errno != EOPNOTSUPP) return false;
+    // No space to claim on this file system; a size limit still shows.
+    if (length > st.st_size && ::ftruncate(fd.Get(), length) != 0) return false;
+  }
+  return WriteAll(fd.Get(), data, size) && ::ftruncate(fd.Get(), length) == 0 && fd.Close();
+}
+
+}  // namespace
+
 bool ReplaceWholeFile(const std::u16string& path, const void* data, std::size_t size) {
   if (data == nullptr && size != 0) {
     SetLastError(EINVAL);
@@ -243,13 +275,14 @@ bool ReplaceWholeFile(const std::u16string& path, const void* data, std::size_t 
   std::string temp = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) +
                      ".~rplXXXXXX";
   TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
-  if (!fd.Valid()) return FailWithErrno();
+  if (!fd.Valid()) return WriteInPlace(name, data, size) || FailWithErrno();
+  // A failed write fails the call: the old file stays as it was.
   const bool written = ::fchmod(fd.Get(), 0666 & ~CurrentUmask()) == 0 &&
-                       WriteAll(fd.Get(), data, size) && fd.Close() &&
-                       ::rename(temp.c_str(), name.c_str()) == 0;
-  if (written) return true;
+                       WriteAll(fd.Get(), data, size) && fd.Close();
+  if (written && ::rename(temp.c_str(), name.c_str()) == 0) return true;
   const int error = errno;
   ::unlink(temp.c_str());
+  if (written) return WriteInPlace(name, data, size) || FailWithErrno();
   errno = error;
   return FailWithErrno();
 }

@@ -30,7 +30,11 @@ bool RemoveDirectory(const std::u16string& path);   // empty directory only
 bool WriteWholeFile(const std::u16string& path, const void* data, std::size_t size);
 // Writes all bytes to a new file beside `path` and renames it over `path`,
 // so that a failure leaves the old file as it was; the new file is never
-// one that a link points to.
+// one that a link points to.  Where no new file can be made there or not
+// renamed over `path` (a directory that is not writable, another user's
+// file in a sticky directory), a regular file `path` is written in place,
+// after its space has been claimed, so that a full disk or a size limit
+// still leaves the old contents.
 bool ReplaceWholeFile(const std::u16string& path, const void* data, std::size_t size);
 // Reads the whole file; false when it cannot be read.
 bool ReadWholeFile(const std::u16string& path, std::string& contents);

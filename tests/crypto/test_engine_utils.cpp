@@ -2,7 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +16,7 @@
 #include "crypto/root_path.h"
 #include "test_support.h"
 #include "platform/files.h"
+#include "tests/installer/unprivileged.h"
 
 namespace {
 
@@ -21,6 +28,7 @@ using ::testing::StartsWith;
 using testsupport::A;
 using testsupport::TLogCapture;
 using testsupport::TTempDir;
+using testsupport::U;
 
 struct HexDumpCase {
   std::vector<unsigned char> FData;
@@ -166,6 +174,125 @@ TEST_F(WriteBufferToFileTest, ATargetThatCannotBeReplacedStaysAndNoTemporaryIsLe
   EXPECT_EQ(Contents(path + u"/inner"), "in");
   EXPECT_THAT(Entries(FDir.Path()), ElementsAre(u"taken"));
   ASSERT_THAT(TLogCapture::Instance().Lines(), SizeIs(1));
+}
+
+// Runs aBody in a forked child whose files cannot grow beyond aLimit bytes
+// (the signal of a write that would is ignored, so the write fails
+// instead); the child's exit code is aBody's answer, -1 when it did not end.
+int InChildWithFileSizeLimit(rlim_t aLimit, const std::function<int()>& aBody) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {aLimit, aLimit};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(99);
+    ::_exit(aBody());
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// 0 when a write of aSize bytes onto aPath fails with one log line.
+int ShortWriteAnswer(const std::u16string& aPath, std::size_t aSize) {
+  const std::string data(aSize, 'n');
+  TLogCapture::Instance().Clear();
+  if (selvane::WriteBufferToFile(aPath.c_str(), data.data(), static_cast<Integer>(aSize)))
+    return 1;
+  const auto lines = TLogCapture::Instance().Lines();
+  return lines.size() == 1 && lines[0].rfind("Write file " + A(aPath) + " error.\r\n", 0) == 0
+             ? 0
+             : 2;
+}
+
+TEST_F(WriteBufferToFileTest, AShortWriteFailsAndKeepsTheOldFile) {
+  const std::u16string path = FDir / u"signed.bin";
+  ASSERT_TRUE(platform::WriteWholeFile(path, "old", 3));
+  EXPECT_EQ(InChildWithFileSizeLimit(4096, [&] { return ShortWriteAnswer(path, 64 * 1024); }), 0);
+  EXPECT_EQ(Contents(path), "old");
+  EXPECT_THAT(Entries(FDir.Path()), ElementsAre(u"signed.bin"));
+  // Within the limit the same write succeeds.
+  EXPECT_EQ(InChildWithFileSizeLimit(4096, [&] { return ShortWriteAnswer(path, 4096); }), 1);
+  EXPECT_EQ(Contents(path), std::string(4096, 'n'));
+}
+
+constexpr uid_t OtherUserId = 65533;  // neither root nor nobody
+
+// Root's part: a sticky directory open to everybody, holding a file that
+// everybody may write but that belongs to a third user.
+void PrepareStickyDirectory(const std::string& aScratch) {
+  const std::string dir = aScratch + "/sticky";
+  const std::string file = dir + "/theirs.bin";
+  if (::mkdir(dir.c_str(), 0777) != 0 || ::chmod(dir.c_str(), 01777) != 0 ||
+      !platform::WriteWholeFile(U(file), "old contents, longer", 20) ||
+      ::chown(file.c_str(), OtherUserId, OtherUserId) != 0 || ::chmod(file.c_str(), 0666) != 0)
+    ADD_FAILURE() << "cannot prepare " << dir;
+}
+
+// Makes a directory unwritable for the time of a test, so that nothing new
+// can be made in it.
+class TLockedDir {
+ public:
+  explicit TLockedDir(const std::u16string& aPath) : FPath(A(aPath)) { ::chmod(FPath.c_str(), 0555); }
+  ~TLockedDir() { ::chmod(FPath.c_str(), 0755); }
+  TLockedDir(const TLockedDir&) = delete;
+  TLockedDir& operator=(const TLockedDir&) = delete;
+
+ private:
+  std::string FPath;
+};
+
+// Where no temporary file can be made beside the target, or not renamed
+// over it, a file that may be written is written in place; everything else
+// still fails, and a link is still not written through.
+TEST_F(WriteBufferToFileTest, WritesInPlaceWhereTheFileCannotBeReplaced) {
+  RUN_UNPRIVILEGED_PREPARED(PrepareStickyDirectory);
+  const std::string old = "old contents, longer";
+  const std::u16string dir = FDir / u"locked";
+  ASSERT_TRUE(platform::MakeDirectories(dir));
+  for (const auto* name : {u"mine.bin", u"readonly.bin", u"short.bin", u"elsewhere.bin"})
+    ASSERT_TRUE(platform::WriteWholeFile(dir + u"/" + name, old.data(), old.size()));
+  ASSERT_EQ(::chmod(A(dir + u"/readonly.bin").c_str(), 0444), 0);
+  ASSERT_EQ(::symlink("elsewhere.bin", A(dir + u"/link.bin").c_str()), 0);
+  const std::u16string sticky = platform::TempDirectory() + u"/sticky";
+  const bool prepared = platform::FileExists(sticky + u"/theirs.bin");
+
+  struct TCase {
+    const char* What;
+    std::u16string Path;
+    bool Written;
+    bool Exists;  // afterwards
+  };
+  const std::vector<TCase> cases = {
+      {"own file, directory not writable", dir + u"/mine.bin", true, true},
+      {"read-only file", dir + u"/readonly.bin", false, true},
+      {"no file yet", dir + u"/absent.bin", false, false},
+      {"link", dir + u"/link.bin", false, true},
+      {"another user's file in a sticky directory", sticky + u"/theirs.bin", true, true},
+  };
+  const std::string data = "new data";
+  TLockedDir locked(dir);
+  for (const TCase& c : cases) {
+    if (c.Path.rfind(sticky, 0) == 0 && !prepared) continue;  // needs root to set up
+    TLogCapture::Instance().Clear();
+    EXPECT_EQ(selvane::WriteBufferToFile(c.Path.c_str(), data.data(), 8), c.Written) << c.What;
+    EXPECT_EQ(platform::FileExists(c.Path), c.Exists) << c.What;
+    if (c.Exists) {
+      EXPECT_EQ(Contents(c.Path), c.Written ? data : old) << c.What;
+    }
+    EXPECT_THAT(TLogCapture::Instance().Lines(), SizeIs(c.Written ? 0 : 1)) << c.What;
+  }
+  EXPECT_EQ(Contents(dir + u"/elsewhere.bin"), old);
+  // A short write in place fails before it touches the old contents.
+  const std::u16string path = dir + u"/short.bin";
+  EXPECT_EQ(InChildWithFileSizeLimit(4096, [&] { return ShortWriteAnswer(path, 64 * 1024); }), 0);
+  EXPECT_EQ(Contents(path), old);
+  // Nothing left behind anywhere.
+  EXPECT_THAT(Entries(dir), ::testing::UnorderedElementsAre(u"mine.bin", u"readonly.bin",
+                                                            u"short.bin", u"elsewhere.bin",
+                                                            u"link.bin"));
+  if (prepared) {
+    EXPECT_THAT(Entries(sticky), ElementsAre(u"theirs.bin"));
+  }
 }
 
 TEST(FileVersion, ReadsTheModulesNumbersOrNothing) {

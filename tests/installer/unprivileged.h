@@ -2,7 +2,9 @@
 // needs them calls RUN_UNPRIVILEGED() first: as root it runs the same test
 // again in a child process as user nobody (setpriv) with a scratch TMPDIR
 // of nobody's, and takes over the child's verdict; as any other user the
-// body runs here.
+// body runs here.  RUN_UNPRIVILEGED_PREPARED(prepare) first calls
+// prepare(scratch) as root, for what only root can set up (files of another
+// user); as any other user it is not called.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +27,8 @@ inline constexpr uid_t NobodyId = 65534;
 enum class TRunPlace { Here, InChild, Skipped };
 
 // Runs this test as nobody; `skipReason` says why that could not be done.
-inline TRunPlace RunUnprivileged(std::string& skipReason) {
+inline TRunPlace RunUnprivileged(std::string& skipReason,
+                                 const std::function<void(const std::string&)>& prepare = {}) {
   if (::geteuid() != 0) return TRunPlace::Here;
   const auto* test = testing::UnitTest::GetInstance()->current_test_info();
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
@@ -33,6 +37,7 @@ inline TRunPlace RunUnprivileged(std::string& skipReason) {
     skipReason = "cannot make a scratch directory for user nobody";
     return TRunPlace::Skipped;
   }
+  if (prepare) prepare(scratch);
   const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
   std::vector<std::string> args{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
                                 self, filter};
@@ -60,10 +65,11 @@ inline TRunPlace RunUnprivileged(std::string& skipReason) {
 
 }  // namespace tarnwick_test
 
-#define RUN_UNPRIVILEGED()                                                              \
+#define RUN_UNPRIVILEGED() RUN_UNPRIVILEGED_PREPARED({})
+#define RUN_UNPRIVILEGED_PREPARED(prepare)                                              \
   do {                                                                                  \
     std::string skipReason_;                                                            \
-    switch (tarnwick_test::RunUnprivileged(skipReason_)) {                              \
+    switch (tarnwick_test::RunUnprivileged(skipReason_, prepare)) {                     \
       case tarnwick_test::TRunPlace::Here: break;                                       \
       case tarnwick_test::TRunPlace::InChild: return;                                   \
       case tarnwick_test::TRunPlace::Skipped: GTEST_SKIP() << skipReason_;              \
