@@ -33,7 +33,17 @@ TFloatEnvironment::TFloatEnvironment() {
 }
 
 TFloatEnvironment::~TFloatEnvironment() {
-  asm volatile("fldenv %0" : : "m"(FX87));
+  // The caller's control word and exception flags into the current
+  // environment: its register tags and stack top stay as they are now, so
+  // that no value the compiler keeps in an x87 register is lost.
+  TX87Environment now;
+  asm volatile("fnstenv %0" : "=m"(now));
+  // The status word but its stack top (bits 11 to 13): flags, condition
+  // codes, busy.
+  constexpr std::uint32_t StatusBits = 0xFFFF & ~0x3800u;
+  now.Words[0] = (now.Words[0] & 0xFFFF0000u) | (FX87.Words[0] & 0xFFFFu);
+  now.Words[1] = (now.Words[1] & ~StatusBits) | (FX87.Words[1] & StatusBits);
+  asm volatile("fldenv %0" : : "m"(now));
   asm volatile("ldmxcsr %0" : : "m"(FMxcsr));
 }
 

@@ -11,8 +11,9 @@ enum class TFloatFault : std::uint8_t { None, InvalidOp, ZeroDivide, Overflow };
 
 // While it lives: every trap masked, round to nearest for x87 and SSE, x87
 // precision 64 bits, no flush-to-zero, flags cleared.  On leaving it gives the
-// caller's x87 environment and MXCSR back exactly, flags included.  One
-// thread's scope: the state is per thread.
+// caller's x87 control and status words and its MXCSR back exactly (the x87
+// register stack, its tags and top, is left as it is).  One thread's scope: the state
+// is per thread.
 class TFloatEnvironment {
  public:
   TFloatEnvironment();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <thread>
+#include <vector>
 #include <type_traits>
 
 #include "runtime/exceptions.h"
@@ -237,6 +239,28 @@ TEST(TPelVariant, CopiesShareTheArrayButNotTheText) {
   TPelVariant::SetLength(ansi, 3);
   EXPECT_EQ(ansi.vANSIString.Bytes, std::string("ab\0", 3));
   EXPECT_EQ(ansi.vANSIString.CodePage, platform::CodePage1252);
+}
+
+TEST(TPelVariant, CopiesOfOneValueMayLiveOnDifferentThreads) {
+  const platform::TDispatchRef object = NewDispatch();
+  TPelVariant shared(object);
+  shared.vBytes = TBytes{1, 2, 3};
+  shared.vString = u"text";
+  {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&shared] {
+        for (int i = 0; i < 2000; ++i) {
+          TPelVariant copy = shared;
+          const platform::TDispatchRef ref = static_cast<platform::TDispatchRef>(copy);
+          const platform::TOleVariant ole = static_cast<platform::TOleVariant>(copy);
+          TPelVariant back(ole);
+          back.Clear();
+        }
+      });
+    for (std::thread& t : threads) t.join();
+  }
+  EXPECT_EQ(RefCount(object), 2u);
 }
 
 }  // namespace
