@@ -111,6 +111,13 @@ inline TRun RunTarnwick(const std::vector<std::string>& args,
   return run;
 }
 
+// The arguments as a test's trace shows them: each in brackets.
+inline std::string Joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const auto& a : args) text += (text.empty() ? "" : " ") + ("[" + a + "]");
+  return text;
+}
+
 // A log stamp, ":" being the time separator; "9" stands for a digit.
 inline constexpr std::string_view StampShape = "[99:99:9999 99:99:99] ";
 

@@ -18,6 +18,7 @@
 #include "tests/platform/locale_fixture.h"
 #include "tests/platform/temp_tree.h"
 
+using tarnwick_test::Joined;
 using tarnwick_test::RunTarnwick;
 using tarnwick_test::TRun;
 using tarnwick_test::TStdout;
@@ -31,12 +32,6 @@ std::string ParseFailure(const std::string& error) {
 
 std::string ActionError(const std::string& message) {
   return "[T] Error on action : \r\nException : " + message + "\r\n";
-}
-
-std::string Joined(const std::vector<std::string>& args) {
-  std::string text;
-  for (const auto& a : args) text += (text.empty() ? "" : " ") + ("[" + a + "]");
-  return text;
 }
 
 std::string Golden(const char* name) {

@@ -24,6 +24,7 @@ using platform::FromUtf8;
 using platform::ToUtf8;
 using platform_test::TChildReport;
 using platform_test::TTempTree;
+using tarnwick_test::Joined;
 using tarnwick_test::RunTarnwick;
 using tarnwick_test::TRun;
 using tarnwick_test::TStartup;
@@ -35,12 +36,6 @@ namespace {
 const std::string Child = FIXTURE_DIR "/process/fixture_child";
 const std::string Library = FIXTURE_DIR "/dll/libfixture_dll.so";
 const std::string LibraryName = "libfixture_dll.so";
-
-std::string Joined(const std::vector<std::string>& args) {
-  std::string text;
-  for (const auto& a : args) text += (text.empty() ? "" : " ") + ("[" + a + "]");
-  return text;
-}
 
 std::string Path(const TTempTree& tree, const char16_t* name) { return ToUtf8(tree / name); }
 
