@@ -15,24 +15,21 @@ namespace {
 
 using TProcedure = void (*)();
 
-// The reference to the loaded library, given back when it goes out of scope
-// unless released before.
+// The reference to the loaded library, given back when it goes out of scope.
 class TLoadedLibrary {
  public:
   explicit TLoadedLibrary(const string& name) : FModule(platform::LoadModule(name)) {}
-  ~TLoadedLibrary() { Release(); }
+  ~TLoadedLibrary() {
+    if (Loaded()) platform::FreeModule(FModule);
+  }
   TLoadedLibrary(const TLoadedLibrary&) = delete;
   TLoadedLibrary& operator=(const TLoadedLibrary&) = delete;
 
   bool Loaded() const { return platform::IsValidModule(FModule); }
   platform::ModuleHandle Handle() const { return FModule; }
-  void Release() {
-    if (Loaded()) platform::FreeModule(FModule);
-    FModule = 0;
-  }
 
  private:
-  platform::ModuleHandle FModule;
+  const platform::ModuleHandle FModule;
 };
 
 // The function of that name that the library defines itself; nullptr for a
