@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 #include "crypto/module_path.h"
 #include "crypto/process_state.h"
 #include "crypto/root_path.h"
 #include "platform/modules.h"
+#include "runtime/guard.h"
 
 namespace selvane {
 
@@ -19,10 +19,18 @@ namespace {
 // turns into a call through null.
 constinit std::atomic<TCryptDebugCallBack> CryptDebugCallBack{nullptr};
 
-// Modules that received the callback, in the order they got it.  Host
-// threads set the callback while the registry adds modules: one lock.
+// A module that was, or is being, handed the callback.
+struct TListedModule {
+  NativeUInt Handle;
+  bool bReceived = false;  // handed one at least: listed for the export
+  bool bBusy = false;      // a thread is handing it the callback now
+};
+
+// Guards the list, and the stores of the callback against the end of a
+// hand-over.  Never held while a module or the host is called: a module's
+// hand-over may log, set the callback again or load another module.
 constinit std::mutex CallBackLibsLock;
-constinit TProcessState<std::vector<NativeUInt>> CallBackLibs;
+constinit TProcessState<std::vector<TListedModule>> CallBackLibs;
 
 constexpr const char* CallBackEntryName = "SetCryptDebugCallBackProc";
 using TModuleSetCallBack = void(stdcall*)(TCryptDebugCallBack aCallBack);
@@ -31,10 +39,68 @@ TModuleSetCallBack ModuleSetCallBack(NativeUInt aModule) {
   return reinterpret_cast<TModuleSetCallBack>(platform::ModuleSymbol(aModule, CallBackEntryName));
 }
 
-bool IsListed(NativeUInt aModule) {
-  std::lock_guard lock(CallBackLibsLock);
-  return CallBackLibs &&
-         std::find(CallBackLibs->begin(), CallBackLibs->end(), aModule) != CallBackLibs->end();
+TListedModule* FindListed_inlock(NativeUInt aModule) {
+  if (!CallBackLibs) return nullptr;
+  auto found = std::find_if(CallBackLibs->begin(), CallBackLibs->end(),
+                            [&](const TListedModule& m) { return m.Handle == aModule; });
+  return found != CallBackLibs->end() ? &*found : nullptr;
+}
+
+// Takes the hand-over to a listed module for this thread; false when it is
+// not listed or another hand-over is under way, which then delivers the
+// callback stored last before it ends.
+bool ClaimHandOver_inlock(NativeUInt aModule) {
+  TListedModule* listed = FindListed_inlock(aModule);
+  if (listed == nullptr || listed->bBusy) return false;
+  listed->bBusy = true;
+  return true;
+}
+
+// A claimed hand-over, given up however it ends (also by the unwind of a
+// cancelled thread); the module counts as handed the callback then, as one
+// that raised does, so that it is offered the next one.
+class THandOverClaim {
+ public:
+  explicit THandOverClaim(NativeUInt aModule) : FModule(aModule) {}
+  ~THandOverClaim() {
+    if (!FHeld) return;
+    std::lock_guard lock(CallBackLibsLock);
+    Release_inlock();
+  }
+  THandOverClaim(const THandOverClaim&) = delete;
+  THandOverClaim& operator=(const THandOverClaim&) = delete;
+
+  void Release_inlock() {
+    FHeld = false;
+    if (TListedModule* listed = FindListed_inlock(FModule)) {
+      listed->bBusy = false;
+      listed->bReceived = true;
+    }
+  }
+
+ private:
+  NativeUInt FModule;
+  bool FHeld = true;
+};
+
+// Hands a claimed module the stored callback until it holds the one stored
+// last: another callback stored during the call is delivered by this
+// thread, since the store's own hand-over found the module busy.
+void HandStoredCallBack(NativeUInt aModule, TModuleSetCallBack aSetCallBack) {
+  THandOverClaim claim(aModule);
+  TCryptDebugCallBack callBack = CryptDebugCallBack.load();
+  for (;;) {
+    // A module that raises is skipped: it must not keep the callback from
+    // the others.
+    rtl::Guarded([&] { aSetCallBack(callBack); });
+    std::lock_guard lock(CallBackLibsLock);
+    const TCryptDebugCallBack stored = CryptDebugCallBack.load();
+    if (stored == callBack) {
+      claim.Release_inlock();
+      return;
+    }
+    callBack = stored;
+  }
 }
 
 void LogHandOver(NativeUInt aModule) {
@@ -56,56 +122,61 @@ void DoneDebugLog() {
   CallBackLibs.reset();
 }
 
-void DebugLog(const string& aLine) noexcept {
+void DebugLog(const string& aLine) {
   const TCryptDebugCallBack callBack = CryptDebugCallBack.load();
   if (callBack == nullptr) return;
-  try {
-    callBack(aLine.c_str());
-  } catch (...) {
-    // A failing host procedure must not break the operation that logs.
-  }
+  // A failing host procedure must not break the operation that logs.
+  rtl::Guarded([&] { callBack(aLine.c_str()); });
 }
 
 void SetCryptDebugCallBackProcToLib(NativeUInt aModule) {
-  if (IsListed(aModule)) return;
+  {
+    std::lock_guard lock(CallBackLibsLock);
+    if (FindListed_inlock(aModule) != nullptr) return;
+  }
   LogHandOver(aModule);
   const TModuleSetCallBack setCallBack = ModuleSetCallBack(aModule);
   if (setCallBack == nullptr) return;
-  try {
-    setCallBack(CryptDebugCallBack.load());
-  } catch (...) {
-    // The module was offered the callback; it stays listed so that it is
-    // offered the next one too.
+  {
+    // Listed before it is called, so that a callback stored meanwhile
+    // reaches it too.
+    std::lock_guard lock(CallBackLibsLock);
+    if (!CallBackLibs || FindListed_inlock(aModule) != nullptr) return;
+    CallBackLibs->push_back({aModule, false, true});
   }
-  std::lock_guard lock(CallBackLibsLock);
-  if (CallBackLibs &&
-      std::find(CallBackLibs->begin(), CallBackLibs->end(), aModule) == CallBackLibs->end())
-    CallBackLibs->push_back(aModule);
+  HandStoredCallBack(aModule, setCallBack);
 }
 
 void ForgetCallBackLib(NativeUInt aModule) {
   std::lock_guard lock(CallBackLibsLock);
-  if (CallBackLibs) std::erase(*CallBackLibs, aModule);
+  if (CallBackLibs)
+    std::erase_if(*CallBackLibs, [&](const TListedModule& m) { return m.Handle == aModule; });
 }
 
 std::vector<NativeUInt> CallBackLibsSnapshot() {
   std::lock_guard lock(CallBackLibsLock);
-  return CallBackLibs ? *CallBackLibs : std::vector<NativeUInt>{};
+  std::vector<NativeUInt> modules;
+  if (!CallBackLibs) return modules;
+  for (const TListedModule& m : *CallBackLibs)
+    if (m.bReceived) modules.push_back(m.Handle);
+  return modules;
 }
 
 void SetCryptDebugCallBack(TCryptDebugCallBack aCallBack) {
-  CryptDebugCallBack.store(aCallBack);
+  {
+    std::lock_guard lock(CallBackLibsLock);
+    CryptDebugCallBack.store(aCallBack);
+  }
   DebugLog(u"SetCryptDebugCallBackProc to : " + OwnModulePath());
-  // Modules are called outside the lock: one may log, or load another.
   for (const NativeUInt module : CallBackLibsSnapshot()) {
     LogHandOver(module);
     const TModuleSetCallBack setCallBack = ModuleSetCallBack(module);
     if (setCallBack == nullptr) continue;
-    try {
-      setCallBack(aCallBack);
-    } catch (...) {
-      // One failing module must not keep the callback from the others.
+    {
+      std::lock_guard lock(CallBackLibsLock);
+      if (!ClaimHandOver_inlock(module)) continue;
     }
+    HandStoredCallBack(module, setCallBack);
   }
 }
 
