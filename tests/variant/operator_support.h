@@ -240,41 +240,35 @@ inline std::string Describe(const TPelVariant& v) {
   }
 }
 
-// What an operation gave: Describe of its result, "ELVarConvertError: "
-// and the message of a refusal, or the class name of an arithmetic failure.
+// What an operation gave: `show` of its result, "ELVarConvertError: " and
+// the message of a refusal, or the class name of an arithmetic failure.
+template <class F, class TShow>
+std::string Reported(F operation, TShow show) {
+  try {
+    return show(operation());
+  } catch (const ELVarConvertError& e) {
+    return "ELVarConvertError: " + platform::ToUtf8(e.Message());
+  } catch (const rtl::Exception& e) {
+    return e.ClassName();
+  }
+}
+
+// Describe of the result, or the failure.
 template <class F>
 std::string Outcome(F operation) {
-  try {
-    return Describe(operation());
-  } catch (const ELVarConvertError& e) {
-    return "ELVarConvertError: " + platform::ToUtf8(e.Message());
-  } catch (const rtl::Exception& e) {
-    return e.ClassName();
-  }
+  return Reported(operation, [](const TPelVariant& v) { return Describe(v); });
 }
 
-// The kind of the result, or as Outcome for a failure.
+// The kind of the result, or the failure.
 template <class F>
 std::string KindOrFailure(F operation) {
-  try {
-    return Name(operation().varType);
-  } catch (const ELVarConvertError& e) {
-    return "ELVarConvertError: " + platform::ToUtf8(e.Message());
-  } catch (const rtl::Exception& e) {
-    return e.ClassName();
-  }
+  return Reported(operation, [](const TPelVariant& v) { return Name(v.varType); });
 }
 
-// What a comparison gave: "true" or "false", or as Outcome for a failure.
+// What a comparison gave: "true" or "false", or the failure.
 template <class F>
 std::string Verdict(F comparison) {
-  try {
-    return comparison() ? "true" : "false";
-  } catch (const ELVarConvertError& e) {
-    return "ELVarConvertError: " + platform::ToUtf8(e.Message());
-  } catch (const rtl::Exception& e) {
-    return e.ClassName();
-  }
+  return Reported(comparison, [](bool result) { return std::string(result ? "true" : "false"); });
 }
 
 // The Outcome of a refused pair: the prefix, the left kind, the joiner, the
