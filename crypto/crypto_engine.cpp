@@ -7,6 +7,7 @@
 
 #include "crypto/debug_log.h"
 #include "platform/text.h"
+#include "runtime/guard.h"
 
 namespace selvane {
 
@@ -140,11 +141,10 @@ Integer TCryptoEngine::SetCryptoParamValue(Integer i, PWideChar Value) {
 
 void TCryptoEngine::GetCryptoErrorString(Integer ErrorCode, PWideChar ErrorStr) {
   if (ErrorStr == nullptr) return;
-  try {
+  // The operation reports nothing.
+  rtl::Guarded([&] {
     platform::WideCopyAll(ErrorStr, u"CRYPTO ENGINE ERROR : " + platform::IntToStr(ErrorCode));
-  } catch (...) {
-    // The operation reports nothing.
-  }
+  });
 }
 
 void TCryptoEngine::GetLastErrorMessage(PWideChar ErrorStr) {
@@ -176,18 +176,15 @@ Integer TCryptoEngine::SaveSignedDataToFile(Pointer DataPtr, Integer DataSize, P
     return 0;
   const std::int64_t total = std::int64_t{DataSize} + SignSize;
   if (total > std::numeric_limits<Integer>::max()) return -102;
-  try {
+  return rtl::Guarded(-102, [&] {
     // Zero-filled: a signature size without signature bytes writes zeros.
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(total));
     std::memcpy(buffer.data(), DataPtr, static_cast<std::size_t>(DataSize));
     if (SignSize > 0 && SignPtr != nullptr)
       std::memcpy(buffer.data() + DataSize, SignPtr, static_cast<std::size_t>(SignSize));
     const string path = ExpandRootMacro(platform::WideFrom(FileName));
-    if (!WriteBufferToFile(path.c_str(), buffer.data(), static_cast<Integer>(total))) return -106;
-  } catch (...) {
-    return -102;
-  }
-  return 0;
+    return WriteBufferToFile(path.c_str(), buffer.data(), static_cast<Integer>(total)) ? 0 : -106;
+  });
 }
 
 Integer TCryptoEngine::CertAndRequestTransferMatch(PAnsiChar, PAnsiChar, LongBool* aMatchResult) {

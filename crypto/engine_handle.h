@@ -9,10 +9,14 @@ namespace selvane {
 class TCryptoEngineWithName {
  public:
   TCryptoEngineWithName() = default;
-  // Hands the engine object to its table's DoneEngine; never throws.
+  // Hands an engine object not yet released to its table's DoneEngine;
+  // never throws.
   ~TCryptoEngineWithName();
   TCryptoEngineWithName(const TCryptoEngineWithName&) = delete;
   TCryptoEngineWithName& operator=(const TCryptoEngineWithName&) = delete;
+
+  // Hands the engine object to its table's DoneEngine, once.
+  void ReleaseEngine();
 
   string EngineType;               // as the host passed it
   Pointer EngineHandle = nullptr;  // the engine object; never nil in a host's handle

@@ -11,7 +11,9 @@
 #include "crypto/process_state.h"
 #include "platform/modules.h"
 #include "platform/text.h"
+#include "platform/threads.h"
 #include "runtime/exceptions.h"
+#include "runtime/guard.h"
 
 namespace selvane {
 
@@ -87,6 +89,22 @@ string EngineTypeNameByCode(Integer aCode) {
 
 // --- tables ---------------------------------------------------------------
 
+namespace {
+
+// Marks a module load under way for the time of one scope.
+class TLoadingMark {
+ public:
+  explicit TLoadingMark(bool& aMark) : FMark(aMark) { FMark = true; }
+  ~TLoadingMark() { FMark = false; }
+  TLoadingMark(const TLoadingMark&) = delete;
+  TLoadingMark& operator=(const TLoadingMark&) = delete;
+
+ private:
+  bool& FMark;
+};
+
+}  // namespace
+
 bool TCryptoCollections::FunctionsReady(const TCryptEngineFunctions& aTable) {
   for (std::size_t i = 0; i < RequiredEntryCount; ++i) {
     if (EntrySlot(aTable, EntryInfos[i]) == nullptr) return false;
@@ -118,14 +136,11 @@ bool TCryptoCollections::LoadCryptFunctions_inlock(const char16_t* aModuleFile,
     // and under this (re-entrant) lock; if it asks for the same module
     // again, that request fails instead of loading it within itself.
     if (aStoredTable.bLoading) return false;
-    aStoredTable.bLoading = true;
-    try {
+    {
+      // Cleared however the load ends.
+      const TLoadingMark loading(aStoredTable.bLoading);
       aModuleHandle = SelvaneLoadLibrary(aModuleFile);
-    } catch (...) {
-      aStoredTable.bLoading = false;
-      throw;
     }
-    aStoredTable.bLoading = false;
     if (aModuleHandle == 0) {
       DebugLog(u"LoadCryptFunctions - can not load library " + string(aModuleFile));
       return false;
@@ -143,7 +158,7 @@ bool TCryptoCollections::LoadCryptFunctions_inlock(const char16_t* aModuleFile,
 const TCryptEngineFunctions* TCryptoCollections::GetFunctionsForEngineType(
     const string& aEngineType) {
   if (aEngineType.empty()) return nullptr;
-  try {
+  return rtl::Guarded<const TCryptEngineFunctions*>(nullptr, [&]() -> const TCryptEngineFunctions* {
     const TEngineType* type = FindEngineType(aEngineType);
     bool ready = false;
     if (type != nullptr) {
@@ -162,9 +177,8 @@ const TCryptEngineFunctions* TCryptoCollections::GetFunctionsForEngineType(
       if (ready) return &stored.Functions;
     }
     DebugLog(u"GetFunctionsForEngineType - Functions not Ready for " + aEngineType);
-  } catch (...) {
-  }
-  return nullptr;
+    return nullptr;
+  });
 }
 
 // --- lifetime ---------------------------------------------------------------
@@ -172,6 +186,9 @@ const TCryptEngineFunctions* TCryptoCollections::GetFunctionsForEngineType(
 TCryptoCollections::TCryptoCollections() = default;
 
 TCryptoCollections::~TCryptoCollections() {
+  // Releasing logs through the host's callback; a destructor cannot pass a
+  // cancelled thread's unwind on.
+  const platform::TCancellationHold hold;
   std::lock_guard lock(RegistryLock());
   ReleaseModules_inlock();
 }
@@ -195,10 +212,7 @@ void TCryptoCollections::ReleaseModules_inlock() {
   for (auto field : ReleaseOrder) {
     NativeUInt& handle = this->*field;
     if (handle == 0) continue;
-    try {
-      SelvaneFreeLibrary(handle);
-    } catch (...) {
-    }
+    rtl::Guarded([&] { SelvaneFreeLibrary(handle); });
   }
 }
 
@@ -238,12 +252,10 @@ Integer TCryptoCollections::CheckEngineCompatibles(const char16_t* EngineType1,
   if (table1 == nullptr || table2 == nullptr) return 0;
   if (table1->CheckCompatibles == nullptr || table2->CheckCompatibles == nullptr) return 0;
   // A module that raises here answers "not compatible".
-  try {
+  return rtl::Guarded(0, [&] {
     if (table1->CheckCompatibles(const_cast<PWideChar>(EngineType2)) != 1) return 0;
     return table2->CheckCompatibles(const_cast<PWideChar>(EngineType1)) == 1 ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 // --- the per-entry methods ------------------------------------------------

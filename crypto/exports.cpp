@@ -1,5 +1,6 @@
 // The 85 exports of selvane2x.  No exception leaves any of them: each one
-// catches everything and gives its fixed answer.
+// runs through the one guard (runtime/guard.h) and gives its fixed answer;
+// only the unwind of a cancelled host thread passes on.
 #define SELVANE_BUILDING_LIBRARY
 #include "include/selvane2x.h"
 
@@ -14,6 +15,7 @@
 #include "crypto/engine_registry.h"
 #include "crypto/root_path.h"
 #include "platform/text.h"
+#include "runtime/guard.h"
 
 using selvane::CryptoCollections;
 using selvane::TCryptEngineFunctions;
@@ -48,6 +50,16 @@ auto EngineArg(A aArg) {
   }
 }
 
+// Runs an export's body: any exception answers -1 (procedures return).
+template <class R, class F>
+R Guard(F&& aBody) {
+  if constexpr (std::is_void_v<R>) {
+    rtl::Guarded(std::forward<F>(aBody));
+  } else {
+    return rtl::Guarded(R(-1), std::forward<F>(aBody));
+  }
+}
+
 // The handle rule: a nil handle answers -1 (procedures do nothing); otherwise
 // the entry of the export's name is reached as the registry reaches it, with
 // the handle's engine object; any exception answers -1 (procedures return).
@@ -55,14 +67,12 @@ template <int No>
 struct TExport {
   template <class R, class F, class... A>
   static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, A... aArgs) {
-    try {
-      if (TCryptoEngineWithName* handle = AsHandle(aHandle)) {
-        return TRoute<No>::template Call<R>(handle->Functions, handle->EngineHandle, aEntry,
-                                            EngineArg(aArgs)...);
-      }
-    } catch (...) {
-    }
-    if constexpr (!std::is_void_v<R>) return -1;
+    return Guard<R>([&]() -> R {
+      TCryptoEngineWithName* handle = AsHandle(aHandle);
+      if (handle == nullptr) return R(-1);  // nothing, for a procedure
+      return TRoute<No>::template Call<R>(handle->Functions, handle->EngineHandle, aEntry,
+                                          EngineArg(aArgs)...);
+    });
   }
 };
 
@@ -73,7 +83,7 @@ struct TExport<11> {
   template <class R, class F>
   static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, Integer i,
                 const char16_t* Value) {
-    try {
+    return Guard<R>([&]() -> R {
       TCryptoEngineWithName* handle = AsHandle(aHandle);
       if (handle == nullptr) return -1;
       const Integer maxLen = TRoute<6>::Call<Integer>(
@@ -84,9 +94,7 @@ struct TExport<11> {
         value.resize(static_cast<std::size_t>(maxLen));
       }
       return TRoute<11>::Call<R>(handle->Functions, handle->EngineHandle, aEntry, i, value.data());
-    } catch (...) {
-      return -1;
-    }
+    });
   }
 };
 
@@ -96,13 +104,12 @@ template <>
 struct TExport<30> {
   template <class R, class F>
   static R Call(void* aHandle, F TCryptEngineFunctions::*aEntry, const char16_t* aRootPath) {
-    try {
+    Guard<R>([&] {
       TCryptoEngineWithName* handle = AsHandle(aHandle);
       if (handle == nullptr) return;
       selvane::SetOrvRoot(platform::WideFrom(aRootPath));
       TRoute<30>::Call<R>(handle->Functions, handle->EngineHandle, aEntry, EngineArg(aRootPath));
-    } catch (...) {
-    }
+    });
   }
 };
 
@@ -141,12 +148,11 @@ struct TExport<30> {
 
 extern "C" void stdcall GetCryptoEngineTypes(int32_t Index, char16_t* TypeName) {
   if (TypeName == nullptr) return;
-  try {
+  rtl::Guarded([&] {
     TypeName[0] = u'\0';
     const string name = selvane::EngineTypeNameByCode(Index);
     if (!name.empty()) platform::WideCopyAll(TypeName, name);
-  } catch (...) {
-  }
+  });
 }
 
 extern "C" int32_t stdcall GetMaxCryptoEngineTypeLength(void) {
@@ -154,47 +160,40 @@ extern "C" int32_t stdcall GetMaxCryptoEngineTypeLength(void) {
 }
 
 extern "C" int32_t stdcall GetCryptoEngineStatus(const char16_t* EngineType) {
-  try {
-    return CryptoCollections().GetCryptoEngineStatus(EngineType);
-  } catch (...) {
-    return -1;
-  }
+  return rtl::Guarded(-1, [&] { return CryptoCollections().GetCryptoEngineStatus(EngineType); });
 }
 
 extern "C" int32_t stdcall CheckEngineCompatibles(const char16_t* EngineType1,
                                                   const char16_t* EngineType2) {
-  try {
+  return rtl::Guarded(0, [&] {
     return CryptoCollections().CheckEngineCompatibles(EngineType1, EngineType2);
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 extern "C" void* stdcall InitCryptoEngine(const char16_t* EngineType) {
-  try {
+  return rtl::Guarded<void*>(nullptr, [&]() -> void* {
     auto handle = std::make_unique<TCryptoEngineWithName>();
     handle->EngineType = platform::WideFrom(EngineType);
     handle->EngineHandle = CryptoCollections().InitCryptoEngine(EngineType, &handle->Functions);
     if (handle->EngineHandle == nullptr) return nullptr;
     return handle.release();  // the host owns it until DoneCryptoEngine
-  } catch (...) {
-    return nullptr;
-  }
+  });
 }
 
 extern "C" void stdcall GetCryptoEngineType(void* Handle, char16_t* TypeName) {
   if (TypeName == nullptr || Handle == nullptr) return;
-  try {
+  rtl::Guarded([&] {
     platform::WideCopy(TypeName, AsHandle(Handle)->EngineType, SELVANE_MAX_ENGINE_TYPE_LENGTH - 1);
-  } catch (...) {
-  }
+  });
 }
 
 extern "C" void stdcall DoneCryptoEngine(void* Handle) {
-  try {
+  rtl::Guarded([&] {
     std::unique_ptr<TCryptoEngineWithName> handle(AsHandle(Handle));
-  } catch (...) {
-  }
+    // Released here rather than by the destructor, so that the engine's
+    // release may unwind a cancelled thread; the handle is freed either way.
+    if (handle) handle->ReleaseEngine();
+  });
 }
 
 extern "C" int32_t stdcall GenerateNewSEKMDM(void*) { return -1; }
@@ -202,15 +201,9 @@ extern "C" int32_t stdcall GenerateNewSEKMDM(void*) { return -1; }
 // --- debug log and root ----------------------------------------------------
 
 extern "C" void stdcall SetCryptDebugCallBackProc(TCryptDebugCallBack aCallBack) {
-  try {
-    selvane::SetCryptDebugCallBack(aCallBack);
-  } catch (...) {
-  }
+  rtl::Guarded([&] { selvane::SetCryptDebugCallBack(aCallBack); });
 }
 
 extern "C" void stdcall SetDllRoot(const char16_t* aRootPath) {
-  try {
-    selvane::SetOrvRoot(platform::WideFrom(aRootPath));
-  } catch (...) {
-  }
+  rtl::Guarded([&] { selvane::SetOrvRoot(platform::WideFrom(aRootPath)); });
 }

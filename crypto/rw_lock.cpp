@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/threads.h"
+
 namespace selvane {
 
 namespace {
@@ -12,7 +14,9 @@ TRWCriticalSection::TRWCriticalSection() { FActiveThreads.reserve(4); }
 
 TRWCriticalSection::~TRWCriticalSection() {
   // Wait for every other holder to leave; the mutex is free again when the
-  // hold ends, before the members are destroyed.
+  // hold ends, before the members are destroyed.  A destructor cannot pass
+  // a cancelled thread's unwind on, so the wait is no cancellation point.
+  const platform::TCancellationHold hold;
   std::unique_lock<std::mutex> lock(FLock);
   AcquireWrite(lock);
 }

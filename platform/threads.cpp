@@ -1,5 +1,6 @@
 #include "platform/threads.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -12,5 +13,11 @@ Cardinal CurrentThreadId() {
 }
 
 void YieldThread() { ::sched_yield(); }
+
+TCancellationHold::TCancellationHold() : FOldState(PTHREAD_CANCEL_ENABLE) {
+  ::pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &FOldState);
+}
+
+TCancellationHold::~TCancellationHold() { ::pthread_setcancelstate(FOldState, nullptr); }
 
 }  // namespace platform

@@ -9,4 +9,19 @@ namespace platform {
 Cardinal CurrentThreadId();
 void YieldThread();
 
+// Holds off the cancellation of the calling thread while it lives.  For a
+// destructor that may wait or call a host: it cannot pass the unwind of a
+// cancelled thread on, so a cancel that arrives meanwhile takes effect at
+// the thread's next cancellation point after it.
+class TCancellationHold {
+ public:
+  TCancellationHold();
+  ~TCancellationHold();
+  TCancellationHold(const TCancellationHold&) = delete;
+  TCancellationHold& operator=(const TCancellationHold&) = delete;
+
+ private:
+  int FOldState;
+};
+
 }  // namespace platform

@@ -1,8 +1,14 @@
 // The exports of the built library, loaded afresh for every test the way a
 // host loads it.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <functional>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "crypto/engine_functions.h"
 #include "include/selvane2x.h"
@@ -215,6 +221,114 @@ TEST_F(Exports, ACallbackMayCallBackInWhileTheLibraryUnloads) {
   // The registry is going away: the lines still arrive, the calls answer -1.
   ASSERT_FALSE(ReentrantAnswers.empty());
   for (int32_t answer : ReentrantAnswers) EXPECT_EQ(answer, -1);
+}
+
+// A host callback that, while armed, waits at a cancellation point.
+std::atomic<bool> WaitInCallBack{false};
+std::atomic<int> WaitingInCallBack{0};
+void stdcall WaitingCallBack(const char16_t* aLine) {
+  TLogCapture::Receive(aLine);
+  if (!WaitInCallBack.load()) return;
+  ++WaitingInCallBack;
+  while (WaitInCallBack.load()) ::usleep(1000);
+}
+
+void* RunCall(void* aCall) {
+  (*static_cast<std::function<void()>*>(aCall))();
+  return nullptr;
+}
+
+// Waits up to 10 s for a condition.
+bool Eventually(const std::function<bool()>& aCondition) {
+  for (int i = 0; i < 10000 && !aCondition(); ++i) ::usleep(1000);
+  return aCondition();
+}
+
+// A host thread cancelled inside the library (inside one of its own file
+// writes, inside the host's debug callback, inside an engine module) ends as
+// cancelled, the process lives, and every lock it held is free again.
+TEST_F(Exports, ACancelledThreadEndsAsCancelledAndTheLibraryGoesOn) {
+  void* handle = Open();
+  ASSERT_NE(handle, nullptr);
+  std::u16string emulation = u"Emulation/2.0";
+  void* builtin = EXPORT(FLib, InitCryptoEngine)(emulation.data());
+  ASSERT_NE(builtin, nullptr);
+  void* closing = Open();
+  ASSERT_NE(closing, nullptr);
+  auto fixture = Fixture();
+  std::u16string file = FRoot / u"signed.bin";
+  std::u16string other = u"Nimbus CSP";
+  testsupport::PlaceModules(FRoot / u"SYSTEM", "full", {"kv_nessi.dll"});
+  unsigned char data[4] = {1, 2, 3, 4};
+  Integer size = 0;
+
+  struct TCase {
+    const char* What;
+    std::function<void()> Arm;        // nothing: the thread cancels itself first
+    std::function<void()> Call;
+    std::function<bool()> Waiting;    // the thread waits at the cancellation point
+    std::function<void()> Disarm;
+  };
+  const std::vector<TCase> cases = {
+      {"the host's debug callback while a module loads (its first use)",
+       [&] {
+         EXPORT(FLib, SetCryptDebugCallBackProc)(&WaitingCallBack);
+         WaitInCallBack = true;
+       },
+       [&] { EXPORT(FLib, GetCryptoEngineStatus)(other.data()); },
+       [] { return WaitingInCallBack.load() > 0; },
+       [&] {
+         WaitInCallBack = false;
+         EXPORT(FLib, SetCryptDebugCallBackProc)(&TLogCapture::Receive);
+       }},
+      {"SaveSignedDataToFile", nullptr,
+       [&] { EXPORT(FLib, SaveSignedDataToFile)(builtin, data, 4, data, 4, file.data()); },
+       nullptr, nullptr},
+      {"a module's SignData", [&] { fixture.SetPause("SignData"); },
+       [&] { EXPORT(FLib, SignData)(handle, data, 4, data, &size, nullptr); },
+       [&] { return fixture.PausedCalls() == 1; }, [&] { fixture.SetPause("SignData", false); }},
+      {"a module's DoneEngine", [&] { fixture.SetPause("DoneEngine"); },
+       [&] { Close(closing); }, [&] { return fixture.PausedCalls() == 1; },
+       [&] { fixture.SetPause("DoneEngine", false); }},
+      {"a module's SetCryptDebugCallBackProc",
+       [&] { fixture.SetPause("SetCryptDebugCallBackProc"); },
+       [&] { EXPORT(FLib, SetCryptDebugCallBackProc)(&WaitingCallBack); },
+       [&] { return fixture.PausedCalls() == 1; },
+       [&] { fixture.SetPause("SetCryptDebugCallBackProc", false); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    WaitingInCallBack = 0;
+    if (c.Arm) c.Arm();
+    std::function<void()> call = c.Call;
+    if (!c.Waiting) {
+      call = [&c] {
+        ::pthread_cancel(::pthread_self());  // acted on at the next cancellation point
+        c.Call();
+      };
+    }
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(&thread, nullptr, &RunCall, &call), 0);
+    if (c.Waiting) {
+      EXPECT_TRUE(Eventually(c.Waiting));
+      ::pthread_cancel(thread);
+    }
+    void* result = nullptr;
+    ASSERT_EQ(::pthread_join(thread, &result), 0);
+    EXPECT_EQ(result, PTHREAD_CANCELED);
+    if (c.Disarm) c.Disarm();
+
+    // Nothing is left locked or marked busy: the registry loads, the engine
+    // works, the callback reaches the module.
+    EXPECT_EQ(EXPORT(FLib, GetCryptoEngineStatus)(other.data()), 1);
+    EXPECT_EQ(EXPORT(FLib, SignData)(handle, data, 4, data, &size, nullptr), 0);
+    EXPORT(FLib, SetCryptDebugCallBackProc)(&TLogCapture::Receive);
+    EXPECT_EQ(fixture.LastCallback(), reinterpret_cast<void*>(&TLogCapture::Receive));
+  }
+  // The handle cancelled while it closed was released once and freed.
+  EXPECT_EQ(fixture.CallsOf("DoneEngine"), 1);
+  EXPORT(FLib, DoneCryptoEngine)(builtin);
+  Close(handle);
 }
 
 }  // namespace
