@@ -14,6 +14,7 @@ namespace platform {
 namespace {
 
 constexpr int StandardOutput = 1;
+constexpr int StandardError = 2;
 
 // False when the descriptor cannot take more (it failed, or never becomes
 // writable).
@@ -25,26 +26,30 @@ bool WaitWritable(int fd) {
   return ready > 0 && (entry.revents & (POLLERR | POLLNVAL)) == 0;
 }
 
-}  // namespace
-
-void WriteStandardOutput(std::u16string_view text) {
+void WriteWhole(int fd, std::u16string_view text) {
   const std::string bytes = ToUtf8(text);
   const char* p = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
-    const ssize_t n = ::write(StandardOutput, p, left);
+    const ssize_t n = ::write(fd, p, left);
     if (n > 0) {
       p += n;
       left -= static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable(StandardOutput)) {
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable(fd)) {
       continue;
     } else {
       return;
     }
   }
 }
+
+}  // namespace
+
+void WriteStandardOutput(std::u16string_view text) { WriteWhole(StandardOutput, text); }
+
+void WriteStandardError(std::u16string_view text) { WriteWhole(StandardError, text); }
 
 void FlushForeignOutput() { std::fflush(stdout); }
 

@@ -12,6 +12,10 @@ namespace platform {
 // the text, so a missing reader never ends the program.
 void WriteStandardOutput(std::u16string_view text);
 
+// The same for standard error (descriptor 2), where the program's notes
+// that are no part of its answer go.
+void WriteStandardError(std::u16string_view text);
+
 // Flushes what code other than the program's own (a called library
 // procedure) left in the C library's stdout buffer, so that it comes out
 // before the program's next line.

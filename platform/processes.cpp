@@ -269,6 +269,12 @@ std::uint64_t ProcessStartTime(Cardinal id) {
   return ReadStat(id, stat) ? stat.StartTime : 0;
 }
 
+bool ProcessHasEnded(Cardinal id, std::uint64_t startTime) {
+  TStat stat;
+  return !ReadStat(id, stat) || (startTime != 0 && stat.StartTime != startTime) || stat.State == 'Z' ||
+         stat.State == 'X';
+}
+
 bool ReadProcessFiles(Cardinal id, TProcessFiles& files) {
   files = {};
   files.StartTime = ProcessStartTime(id);

@@ -49,6 +49,10 @@ bool ListProcessIds(std::vector<Cardinal>& ids);
 // been reused.  0 when the process is gone or cannot be read.
 std::uint64_t ProcessStartTime(Cardinal id);
 
+// Whether the process of the id that started at startTime (0: any) has
+// ended: it is gone, a zombie, or its id belongs to a later process.
+bool ProcessHasEnded(Cardinal id, std::uint64_t startTime);
+
 // The image and the mapped files of a process.  False (last error) when it
 // cannot be read (another user's, a kernel thread, a zombie) or ended or was
 // replaced by another process of the same id while it was read.

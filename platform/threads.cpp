@@ -2,7 +2,10 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace platform {
 
@@ -19,5 +22,11 @@ TCancellationHold::TCancellationHold() : FOldState(PTHREAD_CANCEL_ENABLE) {
 }
 
 TCancellationHold::~TCancellationHold() { ::pthread_setcancelstate(FOldState, nullptr); }
+
+void Sleep(Cardinal milliseconds) {
+  timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
 
 }  // namespace platform

@@ -34,6 +34,7 @@ class Exception : public std::exception {
 
 RTL_EXCEPTION_CLASS(EConvertError, Exception, "")
 RTL_EXCEPTION_CLASS(EListError, Exception, "")
+RTL_EXCEPTION_CLASS(EInOutError, Exception, "")
 RTL_EXCEPTION_CLASS(EOutOfMemory, Exception, "Out of memory")
 RTL_EXCEPTION_CLASS(ERangeError, Exception, "Range check error")
 RTL_EXCEPTION_CLASS(EMathError, Exception, "")
