@@ -10,6 +10,8 @@
 
 namespace tarnwick {
 
+class TMyProcessList;
+
 // True for a name that is not relative to a directory: not empty, and
 // starting with "/" or "\" or holding ":" anywhere.
 bool IsAbsoluteName(const string& name);
@@ -22,6 +24,12 @@ class TCmdExecutor {
   // The usage text, or the parse and the operation.  A parse failure or an
   // exception that escapes ends the process with exit code 1.
   void Execute();
+
+  // The directory of the program's own file, without a trailing "/".
+  static string ProgramDirectory();
+  // A name that is not absolute, in the program directory (long form); an
+  // absolute name unchanged.  The file list extends its names so too.
+  static string ExtendFileName(const string& name);
 
  private:
   struct TSwitch {
@@ -40,11 +48,12 @@ class TCmdExecutor {
   void ShowUsage();
   void FillUsage(rtl::TStringList& lines);
 
-  // The directory of the program's own file, without a trailing "/".
-  static string ProgramDirectory();
-  // A name that is not absolute, in the program directory (long form); an
-  // absolute name unchanged.
-  static string ExtendFileName(const string& name);
+  // Where an operation's detail goes: out file trimmed empty or "console"
+  // (any case) standard output, "no" nowhere, else that file.
+  void OutputResult(const string& outFile, const string& text);
+  // The answer of -chklock and -unlock: "error" with ErrorStr, else "nolock",
+  // else "lock" with one line per process.
+  void ReportLockingProcesses(const TMyProcessList& processes, const string& outFile, bool extendOut);
 
   // The operations.
   void CheckLockFiles(const string& inFile, const string& outFile, bool extendIn, bool extendOut);

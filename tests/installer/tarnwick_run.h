@@ -28,6 +28,7 @@ enum class TStdout {
 struct TStartup {
   std::string Program = TARNWICK_PATH;  // a copy elsewhere has another program directory
   bool SigchldIgnored = false;          // as a careless parent leaves it
+  std::string ErrorPath;                // a file for its standard error; empty: the test's
 };
 
 struct TRun {
@@ -66,6 +67,8 @@ inline TRun RunTarnwick(const std::vector<std::string>& args,
   int fds[2] = {-1, -1};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (!startup.ErrorPath.empty())
+    posix_spawn_file_actions_addopen(&actions, 2, startup.ErrorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (mode == TStdout::Closed) {
     posix_spawn_file_actions_addclose(&actions, 1);
   } else {

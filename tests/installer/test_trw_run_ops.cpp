@@ -52,7 +52,7 @@ class TProgramCopy {
   }
   bool ok = false;
   std::string Dir() const { return Path(FTree, u"bin"); }
-  TStartup Startup() const { return {Dir() + "/tarnwick", false}; }
+  TStartup Startup() const { return {Dir() + "/tarnwick", false, {}}; }
   const TTempTree& Tree() const { return FTree; }
 
  private:
