@@ -181,7 +181,7 @@ TEST_F(Registry, PublicKeyPropertiesAreServedByTheReportEntries) {
   auto fixture = Fixture();
   fixture.SetAnswer("GetMaxReportSize", 777);
   fixture.SetAnswer("GetReport", 9);
-  char16_t uid[] = u"u", props[4];
+  char16_t uid[] = u"u", props[4] = {};
   EXPECT_EQ(Reg().GetMaxPublicKeyPropertiesLength(engine, Jasper), 777);
   EXPECT_EQ(Reg().GetPublicKeyProperties(engine, Jasper, uid, props), 9);
   EXPECT_EQ(fixture.CallsOf("GetMaxPublicKeyPropertiesLength"), 0);
