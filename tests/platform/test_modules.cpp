@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/text.h"
+#include "loaded_extent.h"
 #include "temp_tree.h"
 
 using namespace platform;
@@ -358,25 +359,13 @@ class TFifoWatchdog {
   std::thread FThread;
 };
 
-std::size_t LoadedExtent(const std::string& image) {
-  Elf64_Ehdr header;
-  std::memcpy(&header, image.data(), sizeof header);
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < header.e_phnum; ++i) {
-    Elf64_Phdr segment;
-    std::memcpy(&segment, image.data() + header.e_phoff + i * sizeof segment, sizeof segment);
-    if (segment.p_type == PT_LOAD) end = std::max<std::size_t>(end, segment.p_offset + segment.p_filesz);
-  }
-  return end;
-}
-
 // The loader would block for good opening a FIFO, and die of SIGBUS touching
 // a segment that a truncated file does not hold: such files fail first.
 TEST(Modules, FilesTheLoaderCannotTakeSafelyFailFirst) {
   platform_test::TTempTree tree;
   std::string image;
   ASSERT_TRUE(ReadWholeFile(Fixture(VersionedName), image));
-  const std::size_t loaded = LoadedExtent(image);
+  const std::size_t loaded = platform_test::LoadedExtent(image);
   ASSERT_GT(loaded, 3 * 4096u);
   ASSERT_EQ(::mkfifo(ToUtf8(tree / u"fifo.so").c_str(), 0600), 0);
   ASSERT_TRUE(MakeDirectories(tree / u"dir.so"));
