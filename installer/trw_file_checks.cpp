@@ -119,6 +119,9 @@ bool TDeleteCheck::DeletedBefore(const std::optional<TEntryKey>& key) const {
 }
 
 void TDeleteCheck::DeleteAll(const rtl::TStringList& files) {
+  // Room for every entry first: once a file is deleted, nothing may fail
+  // before its backup is on the list to restore.
+  FDeleted.reserve(static_cast<std::size_t>(files.Count()));
   for (Integer i = 0; i < files.Count(); ++i)
     if (!DeleteOne(i, files[i])) return;
   FAllPassed = true;

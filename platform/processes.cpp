@@ -1,5 +1,6 @@
 #include "platform/processes.h"
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
@@ -41,9 +42,7 @@ struct TStat {
   std::uint64_t StartTime = 0;
 };
 
-bool ReadStat(Cardinal id, TStat& stat) {
-  std::string text;
-  if (!ReadWholeFile(ProcEntry(id, u"stat"), text)) return false;
+bool ParseStat(const std::string& text, TStat& stat) {
   const std::size_t close = text.rfind(')');
   if (close == std::string::npos) {
     SetLastError(EIO);
@@ -65,6 +64,73 @@ bool ReadStat(Cardinal id, TStat& stat) {
   SetLastError(EIO);
   return false;
 }
+
+bool ReadStat(Cardinal id, TStat& stat) {
+  std::string text;
+  return ReadWholeFile(ProcEntry(id, u"stat"), text) && ParseStat(text, stat);
+}
+
+// /proc/PID opened once.  Every entry read through it belongs to the process
+// that had the id when it was opened: once that process is gone they fail
+// (ESRCH), also when its id has gone to another process.
+class TProcDir {
+ public:
+  explicit TProcDir(Cardinal id)
+      : FFd(::open(("/proc/" + std::to_string(id)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (FFd < 0) FailWithErrno();
+  }
+  ~TProcDir() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  TProcDir(const TProcDir&) = delete;
+  TProcDir& operator=(const TProcDir&) = delete;
+
+  bool Valid() const { return FFd >= 0; }
+
+  bool Read(const char* name, std::string& text) const {
+    text.clear();
+    const int fd = ::openat(FFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FailWithErrno();
+    char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n > 0) {
+        text.append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        const int error = errno;
+        ::close(fd);
+        if (n == 0) return true;
+        SetLastError(static_cast<Cardinal>(error));
+        return false;
+      }
+    }
+  }
+
+  bool ReadLink(const char* name, std::u16string& target) const {
+    std::string buffer(256, '\0');
+    for (;;) {
+      const ssize_t n = ::readlinkat(FFd, name, buffer.data(), buffer.size());
+      if (n < 0) return FailWithErrno();
+      if (static_cast<std::size_t>(n) < buffer.size()) {
+        buffer.resize(static_cast<std::size_t>(n));
+        target = FromUtf8(buffer);
+        return true;
+      }
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
+  // The file the entry reaches, links followed.
+  bool Identity(const char* name, TFileIdentity& identity) const {
+    struct stat st;
+    if (::fstatat(FFd, name, &st, 0) != 0) return FailWithErrno();
+    identity = {st.st_dev, st.st_ino};
+    return true;
+  }
+
+ private:
+  int FFd;
+};
 
 bool IsStartedAt(Cardinal id, std::uint64_t startTime) {
   const std::uint64_t now = ProcessStartTime(id);
@@ -93,25 +159,10 @@ bool LeadsItsProcess(Cardinal id) {
   return false;
 }
 
-bool ReadLink(const std::u16string& path, std::u16string& target) {
-  std::string name;
-  if (!ToOsName(path, name)) return false;
-  std::string buffer(256, '\0');
-  for (;;) {
-    const ssize_t n = ::readlink(name.c_str(), buffer.data(), buffer.size());
-    if (n < 0) return FailWithErrno();
-    if (static_cast<std::size_t>(n) < buffer.size()) {
-      buffer.resize(static_cast<std::size_t>(n));
-      target = FromUtf8(buffer);
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 // /proc writes a newline in a path as "\012"; no other character is escaped
 // (a backslash stands for itself).
 std::u16string DecodeMapsPath(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return FromUtf8(text);
   std::string decoded;
   decoded.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -277,28 +328,44 @@ bool ProcessHasEnded(Cardinal id, std::uint64_t startTime) {
 
 bool ReadProcessFiles(Cardinal id, TProcessFiles& files) {
   files = {};
-  files.StartTime = ProcessStartTime(id);
-  if (files.StartTime == 0) return false;
-  const std::u16string exe = ProcEntry(id, u"exe");
-  std::string maps;
-  if (!ReadLink(exe, files.Image.Path) || !FileIdentity(exe, files.Image.Identity) ||
-      !ReadWholeFile(ProcEntry(id, u"maps"), maps))
+  // Everything through one descriptor of /proc/PID, so that all of it is of
+  // one process.  The image first: most entries that cannot be read are
+  // kernel threads, which have none, and nothing more is read of them.
+  const TProcDir process(id);
+  TStat stat;
+  std::string text;
+  if (!process.Valid() || !process.ReadLink("exe", files.Image.Path) || !process.Read("stat", text) ||
+      !ParseStat(text, stat) || !process.Identity("exe", files.Image.Identity) || !process.Read("maps", text))
     return false;
-  // The same start time afterwards: what was read belongs to one process.
-  if (!IsStartedAt(id, files.StartTime)) return false;
-  files.Modules = ParseMappedFiles(maps, files.Image.Path);
+  files.StartTime = stat.StartTime;
+  files.Modules = ParseMappedFiles(text, files.Image.Path);
   return true;
 }
 
 std::vector<TMappedFile> ParseMappedFiles(std::string_view maps, std::u16string_view image) {
   std::vector<TMappedFile> files;
-  std::unordered_set<std::u16string> seen{std::u16string(image)};
+  // No field before the path holds a "/", so a line's path starts at its
+  // first one.  A library's mappings follow one another: most lines repeat
+  // a path already taken and are dropped before anything is parsed.
+  std::unordered_set<std::string_view> seen;
+  std::string_view previous;
   while (!maps.empty()) {
     const std::size_t end = std::min(maps.find('\n'), maps.size());
-    TMappedFile file;
-    if (ParseMapsLine(maps.substr(0, end), file) && seen.insert(file.Path).second)
-      files.push_back(std::move(file));
+    const std::string_view line = maps.substr(0, end);
     maps.remove_prefix(std::min(maps.size(), end + 1));
+    const std::size_t slash = line.find('/');
+    if (slash == std::string_view::npos) continue;
+    const std::string_view path = line.substr(slash);
+    if (path == previous) continue;
+    if (seen.count(path) != 0) {
+      previous = path;
+      continue;
+    }
+    TMappedFile file;
+    if (!ParseMapsLine(line, file)) continue;
+    seen.insert(path);
+    previous = path;
+    if (file.Path != image) files.push_back(std::move(file));
   }
   return files;
 }

@@ -384,6 +384,7 @@ TEST(CheckDelFiles, ReportsARestoreThatFailedAndKeepsItsBackup) {
   EXPECT_EQ(errors.Text(), "The backup of '" + U8(second) + "' is kept as '" + U8(backups) +
                                "ChkDelFile1.tmp': Input/output error\r\n");
   EXPECT_FALSE(Exists(first));
+  EXPECT_EQ(Lstat(temp + u"/ChkDel").st_mode & 07777, 0700u);  // no one else's to read or plant in
   EXPECT_EQ(Read(backups + u"ChkDelFile0.tmp"), "first");
   EXPECT_EQ(Read(backups + u"ChkDelFile1.tmp"), "second");
 }
