@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -23,7 +24,7 @@ constinit std::atomic<TCryptDebugCallBack> CryptDebugCallBack{nullptr};
 struct TListedModule {
   NativeUInt Handle;
   bool bReceived = false;  // handed one at least: listed for the export
-  bool bBusy = false;      // a thread is handing it the callback now
+  std::uint64_t Claim = 0; // the hand-over under way, 0 when none
 };
 
 // Guards the list, and the stores of the callback against the end of a
@@ -31,6 +32,9 @@ struct TListedModule {
 // hand-over may log, set the callback again or load another module.
 constinit std::mutex CallBackLibsLock;
 constinit TProcessState<std::vector<TListedModule>> CallBackLibs;
+// Numbers the hand-overs, so that one ends only its own claim, also where
+// the module was dropped and listed again meanwhile.
+constinit std::uint64_t LastClaim = 0;
 
 constexpr const char* CallBackEntryName = "SetCryptDebugCallBackProc";
 using TModuleSetCallBack = void(stdcall*)(TCryptDebugCallBack aCallBack);
@@ -46,14 +50,14 @@ TListedModule* FindListed_inlock(NativeUInt aModule) {
   return found != CallBackLibs->end() ? &*found : nullptr;
 }
 
-// Takes the hand-over to a listed module for this thread; false when it is
-// not listed or another hand-over is under way, which then delivers the
+// Takes the hand-over to a listed module for this thread; 0 when it is not
+// listed or another hand-over is under way, which then delivers the
 // callback stored last before it ends.
-bool ClaimHandOver_inlock(NativeUInt aModule) {
+std::uint64_t ClaimHandOver_inlock(NativeUInt aModule) {
   TListedModule* listed = FindListed_inlock(aModule);
-  if (listed == nullptr || listed->bBusy) return false;
-  listed->bBusy = true;
-  return true;
+  if (listed == nullptr || listed->Claim != 0) return 0;
+  listed->Claim = ++LastClaim;
+  return listed->Claim;
 }
 
 // A claimed hand-over, given up however it ends (also by the unwind of a
@@ -61,7 +65,7 @@ bool ClaimHandOver_inlock(NativeUInt aModule) {
 // that raised does, so that it is offered the next one.
 class THandOverClaim {
  public:
-  explicit THandOverClaim(NativeUInt aModule) : FModule(aModule) {}
+  THandOverClaim(NativeUInt aModule, std::uint64_t aClaim) : FModule(aModule), FClaim(aClaim) {}
   ~THandOverClaim() {
     if (!FHeld) return;
     std::lock_guard lock(CallBackLibsLock);
@@ -72,22 +76,24 @@ class THandOverClaim {
 
   void Release_inlock() {
     FHeld = false;
-    if (TListedModule* listed = FindListed_inlock(FModule)) {
-      listed->bBusy = false;
-      listed->bReceived = true;
-    }
+    TListedModule* listed = FindListed_inlock(FModule);
+    if (listed == nullptr || listed->Claim != FClaim) return;
+    listed->Claim = 0;
+    listed->bReceived = true;
   }
 
  private:
   NativeUInt FModule;
+  std::uint64_t FClaim;
   bool FHeld = true;
 };
 
 // Hands a claimed module the stored callback until it holds the one stored
 // last: another callback stored during the call is delivered by this
 // thread, since the store's own hand-over found the module busy.
-void HandStoredCallBack(NativeUInt aModule, TModuleSetCallBack aSetCallBack) {
-  THandOverClaim claim(aModule);
+void HandStoredCallBack(NativeUInt aModule, std::uint64_t aClaim,
+                        TModuleSetCallBack aSetCallBack) {
+  THandOverClaim claim(aModule, aClaim);
   TCryptDebugCallBack callBack = CryptDebugCallBack.load();
   for (;;) {
     // A module that raises is skipped: it must not keep the callback from
@@ -137,14 +143,16 @@ void SetCryptDebugCallBackProcToLib(NativeUInt aModule) {
   LogHandOver(aModule);
   const TModuleSetCallBack setCallBack = ModuleSetCallBack(aModule);
   if (setCallBack == nullptr) return;
+  std::uint64_t claim = 0;
   {
     // Listed before it is called, so that a callback stored meanwhile
     // reaches it too.
     std::lock_guard lock(CallBackLibsLock);
     if (!CallBackLibs || FindListed_inlock(aModule) != nullptr) return;
-    CallBackLibs->push_back({aModule, false, true});
+    claim = ++LastClaim;
+    CallBackLibs->push_back({aModule, false, claim});
   }
-  HandStoredCallBack(aModule, setCallBack);
+  HandStoredCallBack(aModule, claim, setCallBack);
 }
 
 void ForgetCallBackLib(NativeUInt aModule) {
@@ -172,11 +180,12 @@ void SetCryptDebugCallBack(TCryptDebugCallBack aCallBack) {
     LogHandOver(module);
     const TModuleSetCallBack setCallBack = ModuleSetCallBack(module);
     if (setCallBack == nullptr) continue;
+    std::uint64_t claim = 0;
     {
       std::lock_guard lock(CallBackLibsLock);
-      if (!ClaimHandOver_inlock(module)) continue;
+      claim = ClaimHandOver_inlock(module);
     }
-    HandStoredCallBack(module, setCallBack);
+    if (claim != 0) HandStoredCallBack(module, claim, setCallBack);
   }
 }
 
