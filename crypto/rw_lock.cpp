@@ -78,19 +78,31 @@ void TRWCriticalSection::EndRead() {
 
 namespace {
 
-// Sets a mark for the time of a wait and takes it back however the wait
-// ends, also by the unwind of a cancelled thread.
-template <class T>
-class TWaitMark {
+// Marks a pending write for the time of a wait and takes the mark back
+// however the wait ends, also by the unwind of a cancelled thread; the
+// threads the mark kept waiting are woken to look again.
+class TPendingWrite {
  public:
-  TWaitMark(T& aMark, T aValue) : FMark(aMark), FOld(aMark) { FMark = aValue; }
-  ~TWaitMark() { FMark = FOld; }
-  TWaitMark(const TWaitMark&) = delete;
-  TWaitMark& operator=(const TWaitMark&) = delete;
+  TPendingWrite(std::thread::id& aRequestor, std::thread::id aSelf, std::condition_variable& aChanged)
+      : FRequestor(&aRequestor), FChanged(aChanged) {
+    *FRequestor = aSelf;
+  }
+  TPendingWrite(Integer& aUpgrades, std::condition_variable& aChanged)
+      : FUpgrades(&aUpgrades), FChanged(aChanged) {
+    ++*FUpgrades;
+  }
+  ~TPendingWrite() {
+    if (FRequestor != nullptr) *FRequestor = std::thread::id{};
+    if (FUpgrades != nullptr) --*FUpgrades;
+    FChanged.notify_all();
+  }
+  TPendingWrite(const TPendingWrite&) = delete;
+  TPendingWrite& operator=(const TPendingWrite&) = delete;
 
  private:
-  T& FMark;
-  T FOld;
+  std::thread::id* FRequestor = nullptr;
+  Integer* FUpgrades = nullptr;
+  std::condition_variable& FChanged;
 };
 
 }  // namespace
@@ -106,7 +118,7 @@ void TRWCriticalSection::AcquireWrite(std::unique_lock<std::mutex>& aLock) {
     // pending write.  A writer that waits for this thread's reads cannot
     // get in first, so this one does not wait for it.
     {
-      TWaitMark<Integer> pending(FUpgradeRequests, FUpgradeRequests + 1);
+      TPendingWrite pending(FUpgradeRequests, FChanged);
       FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
     }
     FWriter = self;
@@ -117,7 +129,7 @@ void TRWCriticalSection::AcquireWrite(std::unique_lock<std::mutex>& aLock) {
   {
     // From here new readers wait; threads that read already may go on until
     // they leave.
-    TWaitMark<std::thread::id> pending(FWriteRequestorID, self);
+    TPendingWrite pending(FWriteRequestorID, self, FChanged);
     FChanged.wait(aLock, [&] { return FWriter == NoThread && OnlyWriterReads(self); });
   }
   FWriter = self;

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -10,6 +17,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +26,17 @@ namespace selvane {
 namespace {
 
 using namespace std::chrono_literals;
+
+// A step given to an actor: done when its future is ready.
+struct TStep {
+  std::future<void> Done;
+  const class TActor* By = nullptr;
+  std::uint64_t Number = 0;
+
+  void wait() const { Done.wait(); }
+  template <class D>
+  std::future_status wait_for(D aTime) const { return Done.wait_for(aTime); }
+};
 
 // A thread that runs the steps it is given, one after another, so that a
 // test can hold locks on several threads and watch who waits.
@@ -33,19 +52,31 @@ class TActor {
     FThread.join();
   }
 
-  std::future<void> Do(std::function<void()> aStep) {
+  TStep Do(std::function<void()> aStep) {
     std::packaged_task<void()> task(std::move(aStep));
-    std::future<void> done = task.get_future();
+    TStep step{task.get_future(), this, 0};
     {
       std::lock_guard<std::mutex> lock(FMutex);
       FSteps.push_back(std::move(task));
+      step.Number = ++FQueued;
     }
     FWake.notify_one();
-    return done;
+    return step;
+  }
+
+  // True once the actor runs step aNumber and the kernel has put its thread
+  // to sleep: the step then waits in the lock, not for a processor.
+  bool SleepsIn(std::uint64_t aNumber) const {
+    if (FStarted.load() < aNumber) return false;
+    std::ifstream stat("/proc/self/task/" + std::to_string(FTid.load()) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'S';
   }
 
  private:
   void Run() {
+    FTid = static_cast<pid_t>(syscall(SYS_gettid));
     for (;;) {
       std::packaged_task<void()> step;
       {
@@ -55,6 +86,7 @@ class TActor {
         step = std::move(FSteps.front());
         FSteps.pop_front();
       }
+      ++FStarted;
       step();
     }
   }
@@ -62,12 +94,26 @@ class TActor {
   std::mutex FMutex;
   std::condition_variable FWake;
   std::deque<std::packaged_task<void()>> FSteps;
+  std::uint64_t FQueued = 0;
+  std::atomic<std::uint64_t> FStarted{0};
+  std::atomic<pid_t> FTid{0};
   bool FStop = false;
   std::thread FThread;
 };
 
-bool Returns(std::future<void>& aStep) { return aStep.wait_for(10s) == std::future_status::ready; }
-bool Waits(std::future<void>& aStep) { return aStep.wait_for(150ms) == std::future_status::timeout; }
+bool Returns(TStep& aStep) { return aStep.Done.wait_for(10s) == std::future_status::ready; }
+
+// A step waits when its thread has gone to sleep inside it and it is still
+// not done a little later.  Sleeping is waited for first, so that a thread
+// not yet scheduled on a busy machine is not taken for one that waits.
+bool Waits(TStep& aStep) {
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!aStep.By->SleepsIn(aStep.Number)) {
+    if (aStep.Done.wait_for(1ms) == std::future_status::ready) return false;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+  }
+  return aStep.Done.wait_for(150ms) == std::future_status::timeout;
+}
 
 // R BeginRead, r EndRead, W BeginWrite, w EndWrite.
 void RunSteps(TRWCriticalSection& aLock, const std::string& aSteps) {
@@ -232,6 +278,48 @@ TEST(RWLock, ReaderThatWaitsToWriteKeepsNewReadersAndWritersOut) {
   ASSERT_TRUE(Returns(second));
   auto endSecond = readerFirst ? newWriter.Do(Steps(lock, "w")) : newReader.Do(Steps(lock, "r"));
   ASSERT_TRUE(Returns(endSecond));
+}
+
+// A writer cancelled while it waits for a reader takes its pending mark
+// back, and the readers that the mark kept out get in.
+TEST(RWLock, CancelledWaitingWriterLetsNewReadersIn) {
+  for (const char* before : {"", "R"}) {  // a plain writer, a reader that writes
+    SCOPED_TRACE(std::string("writer steps before the write: ") + before);
+    TRWCriticalSection lock;
+    TActor a, newReader;
+    auto reads = a.Do(Steps(lock, "R"));
+    ASSERT_TRUE(Returns(reads));
+    struct TWriter {
+      TRWCriticalSection* Lock;
+      bool ReadsFirst;
+      std::atomic<bool> Started{false};
+    } writer{&lock, *before != 0};
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(
+                  &thread, nullptr,
+                  [](void* aWriter) -> void* {
+                    auto* w = static_cast<TWriter*>(aWriter);
+                    std::optional<TReadHold> read;  // given back by the unwind
+                    if (w->ReadsFirst) read.emplace(*w->Lock);
+                    w->Started = true;
+                    w->Lock->BeginWrite();  // waits for a, until cancelled
+                    return nullptr;
+                  },
+                  &writer),
+              0);
+    while (!writer.Started) std::this_thread::yield();
+    auto read = newReader.Do(Steps(lock, "R"));
+    EXPECT_TRUE(Waits(read));
+    ::pthread_cancel(thread);
+    void* result = nullptr;
+    ASSERT_EQ(::pthread_join(thread, &result), 0);
+    EXPECT_EQ(result, PTHREAD_CANCELED);
+    ASSERT_TRUE(Returns(read));
+    auto ends = newReader.Do(Steps(lock, "r"));
+    ASSERT_TRUE(Returns(ends));
+    auto last = a.Do(Steps(lock, "r"));
+    ASSERT_TRUE(Returns(last));
+  }
 }
 
 TEST(RWLock, ReaderThatWritesGoesBeforeAWaitingWriter) {
