@@ -348,3 +348,18 @@ TEST(TerminateProcess, WithoutProcessDescriptorsNeverSignalsAGroup) {
 }
 
 }  // namespace
+
+TEST(ProcessHasEnded, TellsARunningProcessFromOneThatIsGoneOrReplaced) {
+  TMapper child;
+  ASSERT_TRUE(child.Ready());
+  const std::uint64_t started = ProcessStartTime(child.Id());
+  ASSERT_NE(started, 0u);
+  EXPECT_FALSE(ProcessHasEnded(child.Id(), started));
+  EXPECT_FALSE(ProcessHasEnded(child.Id(), 0));
+  EXPECT_TRUE(ProcessHasEnded(child.Id(), started + 1));  // the id went to a later process
+  child.CloseInput();
+  child.WaitForEnd();
+  EXPECT_TRUE(ProcessHasEnded(child.Id(), started));  // a zombie
+  child.Wait();
+  EXPECT_TRUE(ProcessHasEnded(child.Id(), started));
+}
