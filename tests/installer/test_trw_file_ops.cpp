@@ -1,13 +1,16 @@
 // -chklock, -unlock, -chkdel and -test, run as the built program against
 // real processes and files.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -290,6 +293,20 @@ TEST(CheckDelFiles, StopsAtAFileThatCannotBeDeletedAndPutsBackTheEarlierOnes) {
   ::chmod(U8(closed).c_str(), 0755);
 }
 
+TEST(CheckDelFiles, AnImmutableFileAnswersLock) {
+  TTempTree tree;
+  const string first = tree / u"first", immutable = tree / u"immutable";
+  Write(first, "first");
+  Write(immutable, "immutable");
+  const std::string chattr = "chattr +i '" + U8(immutable) + "' 2>/dev/null";
+  if (std::system(chattr.c_str()) != 0) GTEST_SKIP() << "cannot make a file immutable here (needs root)";
+  const TRun run = RunTarnwick({"-chkdel", "-in=" + U8(first) + "," + U8(immutable)});
+  (void)std::system(("chattr -i '" + U8(immutable) + "'").c_str());
+  EXPECT_EQ(run.Out, "lock\r\n");
+  EXPECT_EQ(Read(first), "first");
+  EXPECT_EQ(Read(immutable), "immutable");
+}
+
 TEST(CheckDelFiles, CountsAFileListedAgainOnceAndDropsWhatIsNoFile) {
   TTempTree tree;
   const string file = tree / u"file", dir = tree / u"dir", fifo = tree / u"fifo";
@@ -331,9 +348,12 @@ TEST(CheckDelFiles, LeavesAFileThatTookTheNameAloneAndKeepsTheBackup) {
   const int watch = ::inotify_init1(IN_CLOEXEC);
   ASSERT_GE(watch, 0);
   ASSERT_GE(::inotify_add_watch(watch, U8(dir).c_str(), IN_DELETE), 0);
+  std::atomic<bool> runEnded{false};
   std::thread taker([&] {
     alignas(inotify_event) char buffer[4096];
-    for (;;) {
+    while (!runEnded) {
+      pollfd entry{watch, POLLIN, 0};
+      if (::poll(&entry, 1, 100) <= 0) continue;
       const ssize_t n = ::read(watch, buffer, sizeof buffer);
       if (n <= 0) return;
       for (ssize_t at = 0; at < n;) {
@@ -350,6 +370,7 @@ TEST(CheckDelFiles, LeavesAFileThatTookTheNameAloneAndKeepsTheBackup) {
   const TRun run = RunTarnwick({"-chkdel", "-in=" + Joined(names)},
                                                   {"TMPDIR=" + U8(temp)}, tarnwick_test::TStdout::Pipe,
                                                   errors.Startup());
+  runEnded = true;
   taker.join();
   ::close(watch);
   EXPECT_EQ(Read(taken), "newcomer");
