@@ -55,6 +55,12 @@ bool Exists(const string& path) {
   return ::lstat(U8(path).c_str(), &st) == 0;
 }
 
+// A file name no other test's process maps: a bare name is a mask that
+// matches such a file in every process, and the suite runs in parallel.
+std::string OwnName(const std::string& stem, const std::string& extension) {
+  return stem + "-" + std::to_string(::getpid()) + extension;
+}
+
 std::string Joined(const std::vector<string>& names) {
   std::string text;
   for (const auto& name : names) text += (text.empty() ? "" : ",") + U8(name);
@@ -80,7 +86,9 @@ struct TErrorCapture {
 
 TEST(CheckLockFiles, AnswersWhichProcessesMapTheFiles) {
   TTempTree tree;
-  const string held = tree / u"held.dat", free = tree / u"free.dat", res = tree / u"res.txt";
+  const std::string heldName = OwnName("held", ".dat");
+  const string held = tree / platform::FromUtf8(heldName), free = tree / u"free.dat",
+               res = tree / u"res.txt";
   Write(held, "held");
   Write(free, "free");
   TMapper holder("mmap", held);
@@ -91,8 +99,8 @@ TEST(CheckLockFiles, AnswersWhichProcessesMapTheFiles) {
     std::string Out;
   } cases[] = {
       {{"-in=" + U8(held)}, lockLine},
-      {{"-in=held.dat"}, lockLine},                         // a name without a directory is a mask
-      {{"-in=  held.*  "}, lockLine},
+      {{"-in=" + heldName}, lockLine},  // a name without a directory is a mask
+      {{"-in=  " + heldName.substr(0, heldName.size() - 3) + "*  "}, lockLine},
       {{"-in=" + U8(free) + "," + U8(held) + "," + U8(tree / u"missing")}, lockLine},
       {{"-in=" + U8(held), "-extout"}, "lock\r\n " + platform_test::MapperPath + "\r\n\r\n"},
       {{"-in=" + U8(held), "-out= CONSOLE "}, lockLine},
@@ -128,9 +136,12 @@ TEST(CheckLockFiles, AnswersWhichProcessesMapTheFiles) {
 
 TEST(CheckLockFiles, ReadsTheNamesFromListFiles) {
   TTempTree tree;
-  const string held = tree / u"held.dat", list = tree / u"list.txt";
+  const std::string heldName = OwnName("held", ".dat");
+  const string held = tree / platform::FromUtf8(heldName), list = tree / u"list.txt";
   Write(held, "held");
-  Write(list, "\xFF\xFE" + std::string("h\0e\0l\0d\0.\0d\0a\0t\0", 16));
+  std::string utf16 = "\xFF\xFE";  // the bare name in UTF-16 LE
+  for (char c : heldName) utf16 += std::string{c, '\0'};
+  Write(list, utf16);
   TMapper holder("mmap", held);
   ASSERT_TRUE(holder.Ready());
   EXPECT_EQ(RunTarnwick({"-chklock", "-in=x.dat,@" + U8(list)}).Out, "lock\r\n fixture_mapper\r\n\r\n");
