@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/descriptor_io.h"
 #include "platform/last_error.h"
 #include "platform/os_name.h"
 #include "platform/text.h"
@@ -72,23 +73,6 @@ void SplitPath(const std::string& path, std::string& dir, std::string& leaf) {
     dir = slash == 0 ? "/" : path.substr(0, slash);
     leaf = path.substr(slash + 1);
   }
-}
-
-bool WriteAll(int fd, const char* p, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 bool SameFile(const struct stat& a, std::uint64_t device, std::uint64_t inode) {

@@ -9,12 +9,31 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/descriptor_io.h"
 #include "platform/environment.h"
 #include "platform/last_error.h"
 #include "platform/os_name.h"
 #include "platform/text.h"
 
 namespace platform {
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 bool ToOsName(std::u16string_view name, std::string& osName) {
   if (name.find(u'\0') != std::u16string_view::npos) {
@@ -61,24 +80,6 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
-// Writes every byte, going on after partial writes.
-bool WriteAll(int fd, const void* data, std::size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 bool StatIs(const std::u16string& path, mode_t type) {
   std::string name;
