@@ -379,7 +379,11 @@ SELVANE_FUNCTION(int32_t, GetRemoteGenType, (void *Handle));
  * at SignPtr [in] to file FileName [in], replacing it.  Built-in engines:
  * "%OrvRoot%" in FileName stands for the engine's root; 0 without writing
  * when FileName is NULL or empty, DataPtr is NULL, DataSize <= 0 or
- * SignSize < 0; -102 or -106 on failure. */
+ * SignSize < 0; -102 or -106 on failure.  They write a new file beside it
+ * that takes its name or, where the directory allows no new file there (not
+ * writable, another user's file in a sticky directory), write the file in
+ * place; a write cut short (a full disk, a file-size limit) keeps the old
+ * contents and answers -106. */
 SELVANE_FUNCTION(int32_t, SaveSignedDataToFile,
                  (void *Handle, const void *DataPtr, int32_t DataSize, const void *SignPtr,
                   int32_t SignSize, const char16_t *FileName));

@@ -385,7 +385,8 @@ TEST_F(HostDriverTest, AModuleTheHostLoadedStaysWithTheHostAfterShutDown) {
 
 // "Next to this library" is where the system mapped it from: neither a
 // directory change after a load by relative path, nor a link followed by
-// ".." in the path the host gave, leads the search elsewhere.
+// ".." in the path the host gave, nor a link to the library file itself,
+// leads the search elsewhere.
 TEST_F(HostDriverTest, TheModuleNextToTheLibraryIsTheOneNextToTheMappedFile) {
   const std::u16string full = testsupport::FixtureModule("full", "kv_amsel.dll");
   // Each case's wrong directory holds an engine module too: loading it
@@ -397,6 +398,11 @@ TEST_F(HostDriverTest, TheModuleNextToTheLibraryIsTheOneNextToTheMappedFile) {
   ASSERT_TRUE(platform::CopyFile(full, FDir / u"deep/lib/kv_amsel.dll"));
   ASSERT_TRUE(platform::MakeDirectories(FDir / u"deep/sub"));
   std::filesystem::create_directory_symlink(A(FDir / u"deep/sub"), A(FDir / u"link"));
+  // A link to the library from a directory that holds a module of its own.
+  ASSERT_TRUE(platform::MakeDirectories(FDir / u"linked"));
+  ASSERT_TRUE(platform::CopyFile(full, FDir / u"linked/kv_amsel.dll"));
+  std::filesystem::create_symlink(A(FDir / u"deep/lib/libselvane2x.so"),
+                                  A(FDir / u"linked/libselvane2x.so"));
 
   const struct {
     const char* What;
@@ -410,6 +416,10 @@ TEST_F(HostDriverTest, TheModuleNextToTheLibraryIsTheOneNextToTheMappedFile) {
        FDir / u"lib"},
       {"a link followed by ..",
        {A(FDir / u"link/../lib/libselvane2x.so"), "", ""},
+       {},
+       FDir / u"deep/lib"},
+      {"the library named through a link in another directory",
+       {A(FDir / u"linked/libselvane2x.so"), "", ""},
        {},
        FDir / u"deep/lib"},
   };
