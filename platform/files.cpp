@@ -210,8 +210,12 @@ bool WriteWholeFile(const std::u16string& path, const void* data, std::size_t si
   }
   std::string name;
   if (!ToOsName(path, name)) return false;
-  TFd fd(OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+  // A FIFO without a reader fails here (ENXIO) instead of waiting for one;
+  // the writes themselves block as usual.
+  TFd fd(OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK, 0666));
   if (!fd.Valid()) return FailWithErrno();
+  const int flags = ::fcntl(fd.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return FailWithErrno();
   if (!WriteAll(fd.Get(), data, size)) return FailWithErrno();
   return fd.Close() || FailWithErrno();
 }

@@ -27,6 +27,7 @@ bool MakeDirectories(const std::u16string& path);   // with parents; an existing
 bool RemoveDirectory(const std::u16string& path);   // empty directory only
 
 // Creates or truncates the file and writes all bytes; a short write fails.
+// A FIFO that no one reads fails at once.
 bool WriteWholeFile(const std::u16string& path, const void* data, std::size_t size);
 // Writes all bytes to a new file beside `path` and renames it over `path`,
 // so that a failure leaves the old file as it was; the new file is never

@@ -2,10 +2,13 @@
 // and the destination file of their detail.
 #include "installer/trw_file_checks.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -197,4 +200,26 @@ TEST(OutFile, WritesTheMarkAndTheTextInUtf8Replacing) {
   tarnwick::WriteOutFile(tree / u"no-such-dir/res.txt", u"lost");  // ignored
   tarnwick::WriteOutFile(u"  ", u"nowhere");
   EXPECT_FALSE(platform::FileExists(u"  "));
+}
+
+TEST(OutFile, AFifoGetsTheTextOnlyWhenSomeoneReadsIt) {
+  TTempTree tree;
+  const string fifo = tree / u"fifo";
+  ASSERT_EQ(::mkfifo(ToUtf8(fifo).c_str(), 0600), 0);
+  // No reader: the detail is lost at once, never waited for.
+  auto written = std::async(std::launch::async, [&] { tarnwick::WriteOutFile(fifo, u"lost"); });
+  if (written.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    const int release = ::open(ToUtf8(fifo).c_str(), O_RDONLY | O_NONBLOCK);
+    written.wait();
+    ::close(release);
+    FAIL() << "waited for a reader";
+  }
+  // A reader that is there gets all of it.
+  const int reader = ::open(ToUtf8(fifo).c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  tarnwick::WriteOutFile(fifo, u" a.exe\r\n");
+  char buffer[64] = {};
+  EXPECT_EQ(::read(reader, buffer, sizeof buffer), 11);
+  EXPECT_STREQ(buffer, "\xEF\xBB\xBF a.exe\r\n");
+  ::close(reader);
 }

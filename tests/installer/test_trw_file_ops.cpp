@@ -88,9 +88,10 @@ TEST(CheckLockFiles, AnswersWhichProcessesMapTheFiles) {
   TTempTree tree;
   const std::string heldName = OwnName("held", ".dat");
   const string held = tree / platform::FromUtf8(heldName), free = tree / u"free.dat",
-               res = tree / u"res.txt";
+               res = tree / u"res.txt", fifo = tree / u"fifo";
   Write(held, "held");
   Write(free, "free");
+  ASSERT_EQ(::mkfifo(U8(fifo).c_str(), 0600), 0);
   TMapper holder("mmap", held);
   ASSERT_TRUE(holder.Ready());
   const std::string lockLine = "lock\r\n fixture_mapper\r\n\r\n";
@@ -105,7 +106,10 @@ TEST(CheckLockFiles, AnswersWhichProcessesMapTheFiles) {
       {{"-in=" + U8(held), "-extout"}, "lock\r\n " + platform_test::MapperPath + "\r\n\r\n"},
       {{"-in=" + U8(held), "-out= CONSOLE "}, lockLine},
       {{"-in=" + U8(held), "-out=No"}, "lock\r\n"},
+      {{"-in=" + U8(held), "-out=\tConsole"}, lockLine},
       {{"-in=" + U8(held), "-out=" + U8(tree / u"no-dir/res.txt")}, "lock\r\n"},  // detail lost
+      {{"-in=" + U8(held), "-out=" + U8(tree.Path())}, "lock\r\n"},               // a directory
+      {{"-in=" + U8(held), "-out=" + U8(fifo)}, "lock\r\n"},  // no reader: lost, not waited for
       {{"-in=" + platform_test::MapperPath}, "nolock\r\n"},  // its own image does not count
       {{"-in=" + U8(free)}, "nolock\r\n"},
       {{"-in="}, "nolock\r\n"},
