@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/processes.h"
+#include "platform/program.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 #include "runtime/exceptions.h"
@@ -286,17 +287,22 @@ void TCmdExecutor::UnLockFiles(const string& inFile, const string& outFile, bool
 void TCmdExecutor::CheckDelFiles(const string& inFile, const string& outFile, bool extendIn) {
   ErrorStr.clear();
   bool answered = false;
-  string checkError;
+  string checkError, answer;
   ErrorStr = FailureOf([&] {
     rtl::TStringList files;
     BuildFileList(inFile, files, true, extendIn);
     const platform::TOwnDirectory directory = CreateOwnTempDir(u"ChkDel");
-    TDeleteCheck check(directory);
-    check.DeleteAll(files);
-    check.RestoreAll();
-    checkError = check.Error();
-    if (!checkError.empty()) return;
-    WriteConsoleLine(check.AllPassed() ? u"nolock" : u"lock");
+    {
+      // A request to end waits until every deleted file is back.
+      const platform::TTerminationHold hold;
+      TDeleteCheck check(directory);
+      check.DeleteAll(files);
+      check.RestoreAll();
+      checkError = check.Error();
+      if (!checkError.empty()) return;
+      answer = check.AllPassed() ? u"nolock" : u"lock";
+    }
+    WriteConsoleLine(answer);
     answered = true;
   });
   if (ErrorStr.empty()) ErrorStr = checkError;

@@ -1,8 +1,10 @@
 #include "platform/program.h"
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/text.h"
 
@@ -27,11 +29,31 @@ void SetDisposition(int signal, void (*handler)(int)) {
   ::sigaction(signal, &action, nullptr);
 }
 
+constexpr int TerminationSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
 }  // namespace
+
+TTerminationHold::TTerminationHold() {
+  sigset_t held, previous;
+  sigemptyset(&held);
+  for (const int signal : TerminationSignals) sigaddset(&held, signal);
+  if (::pthread_sigmask(SIG_BLOCK, &held, &previous) != 0) return;
+  for (unsigned i = 0; i < std::size(TerminationSignals); ++i)
+    if (sigismember(&previous, TerminationSignals[i]) == 0) FHeld |= 1u << i;
+}
+
+TTerminationHold::~TTerminationHold() {
+  sigset_t released;
+  sigemptyset(&released);
+  for (unsigned i = 0; i < std::size(TerminationSignals); ++i)
+    if ((FHeld & 1u << i) != 0) sigaddset(&released, TerminationSignals[i]);
+  ::pthread_sigmask(SIG_UNBLOCK, &released, nullptr);
+}
 
 void StartProgram(int argc, char** argv) {
   KeptArgv() = {argc, argv};
   SetDisposition(SIGPIPE, SIG_IGN);
+  SetDisposition(SIGXFSZ, SIG_IGN);
   SetDisposition(SIGCHLD, SIG_DFL);
 }
 

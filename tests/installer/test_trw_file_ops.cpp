@@ -2,8 +2,13 @@
 // real processes and files.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -459,6 +464,80 @@ TEST(CheckDelFiles, AnswersErrorWhenTheBackupDirectoryCannotBeCreated) {
   EXPECT_EQ(Read(res), "\xEF\xBB\xBF" "EInOutError: Cannot create the directory '" + U8(blocker) +
                            "/tmp': Not a directory");
   EXPECT_EQ(Read(file), "file");
+}
+
+TEST(CheckDelFiles, ABackupPastTheFileSizeLimitAnswersErrorAndPutsBackTheEarlierFiles) {
+  TTempTree tree;
+  const string first = tree / u"first", big = tree / u"big", res = tree / u"res.txt";
+  const string temp = TempDirFor(BackupPlaces[1], tree);  // a copy, written byte by byte
+  if (!platform::MakeDirectories(temp)) GTEST_SKIP() << "no second file system for a backup by copy";
+  Write(first, "first");
+  Write(big, std::string(200000, 'b'));
+  // The limit is inherited by the program; the test itself writes nothing
+  // that large meanwhile.
+  rlimit previous{};
+  ::getrlimit(RLIMIT_FSIZE, &previous);
+  const rlimit limit{64 * 1024, previous.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  const TRun run = RunTarnwick({"-chkdel", "-in=" + U8(first) + "," + U8(big), "-out=" + U8(res)},
+                               {"TMPDIR=" + U8(temp)});
+  ::setrlimit(RLIMIT_FSIZE, &previous);
+  EXPECT_EQ(run.Signal, 0);
+  EXPECT_EQ(run.Out, "error\r\n");
+  EXPECT_EQ(Read(res), "\xEF\xBB\xBF" "EInOutError: Cannot back up '" + U8(big) + "' as '" + U8(temp) +
+                           "/ChkDel/ChkDelFile1.tmp': File too large");
+  EXPECT_EQ(Read(first), "first");
+  EXPECT_EQ(Read(big), std::string(200000, 'b'));
+  EXPECT_FALSE(Exists(temp + u"/ChkDel"));
+  platform_test::RemoveTree(temp);
+}
+
+TEST(CheckDelFiles, ARequestToEndWaitsUntilTheDeletedFilesAreBack) {
+  TTempTree tree;
+  const string dir = tree / u"files", temp = tree / u"tmp";
+  ASSERT_TRUE(platform::MakeDirectories(dir));
+  // Enough files that the run is still deleting when the signal comes: each
+  // backup is flushed to disk.
+  std::vector<string> names;
+  for (int i = 0; i < 300; ++i) names.push_back(dir + u"/f" + platform::IntToStr(i)), Write(names.back(), "f");
+  const std::string listBytes = [&] {
+    std::string text;
+    for (const auto& name : names) text += U8(name) + "\n";
+    return text;
+  }();
+  Write(tree / u"list.txt", listBytes);
+
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, U8(dir).c_str(), IN_DELETE), 0);
+    const std::string program = TARNWICK_PATH, in = "-in=@" + U8(tree / u"list.txt"),
+                      tmp = "TMPDIR=" + U8(temp);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-chkdel"),
+                    const_cast<char*>(in.c_str()), nullptr};
+    std::vector<std::string> env = tarnwick_test::ChildEnvironment({tmp});
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // The signal as soon as the first file is gone.
+    pollfd entry{watch, POLLIN, 0};
+    const bool deleting = ::poll(&entry, 1, 10000) == 1;
+    ::kill(pid, signal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(watch);
+    EXPECT_TRUE(deleting);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    for (const auto& name : names) EXPECT_EQ(Read(name), "f") << U8(name);
+    EXPECT_FALSE(Exists(temp + u"/ChkDel"));
+  }
 }
 
 // ------------------------------------------------------------------- -test
