@@ -37,7 +37,9 @@ TNumber NumberOf(const TPelVariant& v) {
     case vtInt32: return {false, static_cast<long double>(v.vInt32), 0};
     case vtUInt32: return {false, static_cast<long double>(v.vUInt32), 0};
     case vtInt64: return {false, static_cast<long double>(v.vInt64), 0};
-    case vtUInt64: return {false, static_cast<long double>(v.vUInt64), 0};
+    // Widened with an x87 addition of 2^64 above 2^63: only in a float scope
+    // is that exact.
+    case vtUInt64: return {false, static_cast<long double>(platform::FloatBarrier(v.vUInt64)), 0};
     case vtSysDate: return {false, static_cast<long double>(v.vSysDate), 0};
     case vtSysTime: return {false, static_cast<long double>(v.vSysTime), 0};
     case vtDouble: return {false, static_cast<long double>(v.vDouble), 0};
@@ -55,17 +57,19 @@ std::weak_ordering OrderOf(long double a, long double b) {
 }
 
 // The other number times 10000 in extended precision against the raw count.
-long double ScaledToCurrency(long double value) {
+long double ScaledToCurrency(TFloatScope& scope, long double value) {
   if (std::isnan(value)) RaiseUnordered();
-  TFloatScope scope;
   return scope.Step(platform::FloatBarrier(value) * 10000.0L);
 }
 
 std::weak_ordering CompareNumbers(const TPelVariant& v1, const TPelVariant& v2) {
+  // The caller's unit may round to 53 bits or trap: the values are made in
+  // the scope.
+  TFloatScope scope;
   const TNumber a = NumberOf(v1), b = NumberOf(v2);
   if (a.IsCurrency && b.IsCurrency) return a.Raw <=> b.Raw;
-  if (a.IsCurrency) return OrderOf(static_cast<long double>(a.Raw), ScaledToCurrency(b.Value));
-  if (b.IsCurrency) return OrderOf(ScaledToCurrency(a.Value), static_cast<long double>(b.Raw));
+  if (a.IsCurrency) return OrderOf(static_cast<long double>(a.Raw), ScaledToCurrency(scope, b.Value));
+  if (b.IsCurrency) return OrderOf(ScaledToCurrency(scope, a.Value), static_cast<long double>(b.Raw));
   return OrderOf(a.Value, b.Value);
 }
 

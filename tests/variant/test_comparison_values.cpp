@@ -95,11 +95,14 @@ class TDoublePrecisionUnit {
   std::uint16_t FSaved = 0;
 };
 
-TEST(ComparisonValues, CurrencyScalesInExtendedPrecisionWhateverTheCallerSet) {
+TEST(ComparisonValues, NumbersCompareInExtendedPrecisionWhateverTheCallerSet) {
   TDoublePrecisionUnit precision;
   // 922337203685477 x 10000 needs 63 bits: rounded to 53 it falls below.
   ExpectOrder({Cur(9223372036854770000), TPelVariant(922337203685477LL), Same});
   ExpectOrder({TPelVariant(922337203685477LL), Cur(9223372036854770001), Less});
+  // A UInt64 above 2^63 is widened with an addition that 53 bits would round.
+  ExpectOrder({TPelVariant(UInt64Max), TPelVariant(TwoTo64), Less});
+  ExpectOrder({TPelVariant(TwoTo64), TPelVariant(UInt64Max - 1), More});
 }
 
 TEST(ComparisonValues, DatesAndTimesAsDateTimeNumbers) {
