@@ -51,6 +51,18 @@ void TBytes::SetLength(std::size_t length) {
   FData->resize(length, 0);
 }
 
+TPelVariant& TPelVariant::operator=(TPelVariant&& other) noexcept {
+  // The text members would empty themselves on a move onto themselves.
+  if (this == &other) return *this;
+  varType = other.varType;
+  vString = std::move(other.vString);
+  vANSIString = std::move(other.vANSIString);
+  vBytes = std::move(other.vBytes);
+  vCOMObj = std::move(other.vCOMObj);
+  vUInt64 = other.vUInt64;  // the whole payload
+  return *this;
+}
+
 // Each constructor sets the kind and that kind's field only.
 TPelVariant::TPelVariant(std::uint8_t v) noexcept : varType(vtByte), vUInt64(0) { vByte = v; }
 TPelVariant::TPelVariant(std::int16_t v) noexcept : varType(vtSmallint), vUInt64(0) { vSmallint = v; }

@@ -206,6 +206,12 @@ class TPelVariant {
 
   // vtNone, every byte zero.
   TPelVariant() noexcept : vUInt64(0) {}
+  TPelVariant(const TPelVariant&) = default;
+  TPelVariant(TPelVariant&&) noexcept = default;
+  TPelVariant& operator=(const TPelVariant&) = default;
+  // A value moved onto itself keeps its text.
+  TPelVariant& operator=(TPelVariant&& other) noexcept;
+  ~TPelVariant() = default;
 
   TPelVariant(std::uint8_t v) noexcept;
   TPelVariant(std::int16_t v) noexcept;

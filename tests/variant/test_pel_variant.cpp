@@ -241,6 +241,31 @@ TEST(TPelVariant, CopiesShareTheArrayButNotTheText) {
   EXPECT_EQ(ansi.vANSIString.CodePage, platform::CodePage1252);
 }
 
+TEST(TPelVariant, AValueAssignedOrMovedOntoItselfKeepsIt) {
+  const platform::TDispatchRef object = NewDispatch();
+  TPelVariant v(u"abc");
+  v.vANSIString = AnsiString("ab", platform::CodePage1252);
+  v.vBytes = TBytes{1, 2};
+  v.vCOMObj = object;
+  TPelVariant& same = v;
+  v = same;
+  v = std::move(same);
+  EXPECT_EQ(v.varType, vtString);
+  EXPECT_EQ(v.vString, u"abc");
+  EXPECT_EQ(v.vANSIString, AnsiString("ab", platform::CodePage1252));
+  EXPECT_EQ(v.vBytes.ToVector(), (std::vector<std::uint8_t>{1, 2}));
+  EXPECT_EQ(RefCount(object), 2u);
+
+  // A move onto another record hands everything over, the payload whole.
+  TPelVariant moved = TPelVariant(Currency(-1));
+  moved = std::move(v);
+  EXPECT_EQ(moved.varType, vtString);
+  EXPECT_EQ(moved.vString, u"abc");
+  EXPECT_EQ(RefCount(object), 2u);
+  moved = TPelVariant(Currency(-1));
+  EXPECT_EQ(moved.vCurrency, -1);
+}
+
 TEST(TPelVariant, CopiesOfOneValueMayLiveOnDifferentThreads) {
   const platform::TDispatchRef object = NewDispatch();
   TPelVariant shared(object);
