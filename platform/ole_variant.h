@@ -126,7 +126,10 @@ struct TSafeArray {
   Integer LowerBound = 0;
   std::vector<std::uint8_t> Data;  // ElementSize bytes per element
 
-  std::uint32_t ElementCount() const { return static_cast<std::uint32_t>(Data.size() / ElementSize); }
+  // An array of elements of no size holds none.
+  std::uint32_t ElementCount() const {
+    return ElementSize == 0 ? 0 : static_cast<std::uint32_t>(Data.size() / ElementSize);
+  }
 };
 
 // The text values.  A UTF-16 text (VarOleStr, VarUString, VarUStrArg) and an

@@ -108,6 +108,10 @@ TEST(PlatformVariant, ValuesAsTheTypeCodeHoldsThem) {
   EXPECT_EQ(a->LowerBound, 0);
   EXPECT_EQ(a->ElementCount(), 3u);
   EXPECT_EQ(a->Data, (std::vector<std::uint8_t>{7, 8, 9}));
+  platform::TSafeArray sizeless;
+  sizeless.ElementSize = 0;
+  sizeless.Data = {1, 2};
+  EXPECT_EQ(sizeless.ElementCount(), 0u);  // not a division by zero
 
   TOleVariant empty;
   EXPECT_TRUE(TPelVariant(empty).IsNULL());
