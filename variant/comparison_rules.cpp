@@ -8,7 +8,6 @@
 #include <string_view>
 #include <type_traits>
 
-#include "installer/sys_utils.h"
 #include "platform/codepage.h"
 #include "platform/float_env.h"
 #include "variant/float_scope.h"
@@ -75,13 +74,8 @@ std::weak_ordering CompareNumbers(const TPelVariant& v1, const TPelVariant& v2) 
 
 // ---- date-times ------------------------------------------------------------
 
-double DateTimeOf(const TPelVariant& v) {
-  switch (v.varType) {
-    case vtSysDate: return tarnwick::SysDateToDateTime(v.vSysDate).Value;
-    case vtSysTime: return tarnwick::SysTimeToDateTime(v.vSysTime).Value;
-    default: return v.vDateTime;
-  }
-}
+// The conversion to TDateTime takes exactly these three kinds.
+double DateTimeOf(const TPelVariant& v) { return static_cast<rtl::TDateTime>(v).Value; }
 
 std::weak_ordering CompareDateTimes(const TPelVariant& v1, const TPelVariant& v2) {
   const double a = DateTimeOf(v1);  // the left day fails first

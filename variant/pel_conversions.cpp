@@ -177,8 +177,12 @@ TPelVariant::operator rtl::TDateTime() const {
       return rtl::TDateTime(vDateTime);
     case vtSysDate:
       return tarnwick::SysDateToDateTime(vSysDate);
-    case vtSysTime:
+    case vtSysTime: {
+      // An extended-precision division: in the scope, whatever rounding the
+      // caller set.
+      TFloatScope fp;
       return tarnwick::SysTimeToDateTime(vSysTime);
+    }
     default:
       RaiseIncompatible(DateTimeFailure, varType);
   }

@@ -105,6 +105,35 @@ TEST(ComparisonValues, NumbersCompareInExtendedPrecisionWhateverTheCallerSet) {
   ExpectOrder({TPelVariant(TwoTo64), TPelVariant(UInt64Max - 1), More});
 }
 
+// Sets rounding upward in both units while it lives, as a host may.
+class TUpwardRoundingUnits {
+ public:
+  TUpwardRoundingUnits() {
+    asm volatile("fnstcw %0" : "=m"(FSavedX87));
+    asm volatile("stmxcsr %0" : "=m"(FSavedMxcsr));
+    const std::uint16_t x87 = static_cast<std::uint16_t>((FSavedX87 & ~0x0C00u) | 0x0800u);
+    const std::uint32_t mxcsr = (FSavedMxcsr & ~0x6000u) | 0x4000u;
+    asm volatile("fldcw %0" : : "m"(x87));
+    asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+  }
+  ~TUpwardRoundingUnits() {
+    asm volatile("fldcw %0" : : "m"(FSavedX87));
+    asm volatile("ldmxcsr %0" : : "m"(FSavedMxcsr));
+  }
+
+ private:
+  std::uint16_t FSavedX87 = 0;
+  std::uint32_t FSavedMxcsr = 0;
+};
+
+TEST(ComparisonValues, ATimeOfDayBecomesTheNearestDateTimeWhateverTheCallerSet) {
+  // 1 / 864000000, rounded to nearest; rounded upward it is one unit more.
+  constexpr double Nearest = 0x1.3e254e465d72cp-30;
+  TUpwardRoundingUnits upward;
+  EXPECT_EQ(static_cast<rtl::TDateTime>(SysTime(1)).Value, Nearest);
+  ExpectOrder({SysTime(1), Date(Nearest), Same});
+}
+
 TEST(ComparisonValues, DatesAndTimesAsDateTimeNumbers) {
   const TOrderCase cases[] = {
       {SysDate(693594), Date(0), Same},
