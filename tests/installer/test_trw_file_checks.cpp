@@ -97,6 +97,7 @@ TEST(FileList, AppendsTheLinesOfListFilesTheLastNamedFirst) {
       {u"@" + tree / u"missing.txt" + u",x", {u"x"}},
       {u"@" + tree.Path() + u",x", {u"x"}},  // a directory
       {u"@" + fifo + u",x", {u"x"}},         // read without waiting for a writer
+      {u"@/dev/zero,x", {u"x"}},             // a device is never read
       {u"@ " + l1, {}},                      // the name keeps its blank
   };
   for (const auto& c : cases) {
@@ -180,9 +181,9 @@ TEST(FileList, DropsWhatIsNoRegularFileWhenAsked) {
   ASSERT_EQ(::symlink(".", ToUtf8(dirLink).c_str()), 0);
   ASSERT_EQ(::mkfifo(ToUtf8(fifo).c_str(), 0600), 0);
   const string text = tree.Path() + u"," + file + u"," + link + u"," + dangling + u"," + fifo + u"," +
-                      dirLink + u"," + tree / u"missing" + u"," + file;
+                      dirLink + u"," + tree / u"missing" + u",/dev/null," + file;
   EXPECT_EQ(Built(text, true), (std::vector<string>{file, link, file}));
-  EXPECT_EQ(Built(text, false).size(), 8u);
+  EXPECT_EQ(Built(text, false).size(), 9u);
 }
 
 TEST(OutFile, WritesTheMarkAndTheTextInUtf8Replacing) {

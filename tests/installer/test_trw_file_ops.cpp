@@ -338,7 +338,7 @@ TEST(CheckDelFiles, CountsAFileListedAgainOnceAndDropsWhatIsNoFile) {
     string In;
   } cases[] = {
       {file + u"," + file + u"," + tree.Path() + u"/./file," + dir + u"/../file"},
-      {dir + u"," + tree / u"missing" + u"," + fifo + u"," + file},
+      {dir + u"," + tree / u"missing" + u"," + fifo + u",/dev/null," + file},
       {u""},
   };
   for (const auto& c : cases) {
