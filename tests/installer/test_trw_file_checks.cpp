@@ -123,6 +123,7 @@ TEST(FileList, ReadsListFilesByTheirByteOrderMark) {
       {"blank lines and blanks", " \t\r\n  a  \r\n\t\r\n", {u"a"}},
       {"UTF-16 with a zero character inside a name",
        "\xFF\xFE" + Utf16Bytes(string(u"a.dll\r\nx") + u'\0' + u"y.dll\r\nb.dll", false), {u"a.dll", u"b.dll"}},
+      {"UTF-8 with a zero byte inside a name", std::string("a.dll\nx\0y.dll\nb.dll", 19), {u"a.dll", u"b.dll"}},
       {"UTF-16 with an odd last byte", "\xFF\xFE" + Utf16Bytes(u"a.dll", false) + "z", {u"a.dll"}},
       {"only a mark", "\xFE\xFF", {}},
   };
