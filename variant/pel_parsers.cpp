@@ -88,11 +88,25 @@ long long DecimalExponent(const std::string& number) {
   return position + exponent;
 }
 
+// The number of characters after a hexadecimal prefix ($, x, X, 0x, 0X),
+// or 0 for a decimal text.
+std::size_t HexadecimalLength(const string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == u' ') ++i;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+  if (i < text.size() && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) return text.size() - i - 1;
+  if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X'))
+    return text.size() - i - 2;
+  return 0;
+}
+
 }  // namespace
 
 std::int64_t _StrToInt64(const string& text) {
+  // A 64-bit pattern is at most 16 digits, leading zeros included.
+  constexpr std::size_t MaxHexadecimalDigits = 16;
   std::int64_t value = 0;
-  if (!rtl::TryStrToInt64(text, value)) RaiseParse(u"(113972) Error converting _StrToInt64. Val: ", text);
+  if (HexadecimalLength(text) > MaxHexadecimalDigits || !rtl::TryStrToInt64(text, value)) RaiseParse(u"(113972) Error converting _StrToInt64. Val: ", text);
   return value;
 }
 

@@ -31,7 +31,9 @@ TEST(StrToInt64, DecimalInRangeOrAtMost64BitsOfHexadecimal) {
       {u"$8000000000000000", min},
       {u"-$1", -1},  // the sign negates the 64-bit pattern
       {u"-0x8000000000000000", min},
-      {u"$000000000000000001", 1},  // leading zeros hold no bits
+      {u"$0000000000000001", 1},            // 16 digits, leading zeros included
+      {u"$00000000000000001", std::nullopt},  // 17 digits, although all but one are zeros
+      {u"0x00000000000000001", std::nullopt},
       {u"", std::nullopt},
       {u"42 ", std::nullopt},
       {u"9223372036854775808", std::nullopt},
