@@ -26,32 +26,6 @@ std::atomic<unsigned> TempNameCounter{0};
 
 constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-// Closes on scope exit.
-class TFd {
- public:
-  explicit TFd(int fd = -1) : FFd(fd) {}
-  ~TFd() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return FFd; }
-  bool Valid() const { return FFd >= 0; }
-  bool Close() {
-    const int fd = FFd;
-    FFd = -1;
-    return ::close(fd) == 0;
-  }
-  void Reset(int fd) {
-    if (FFd >= 0) ::close(FFd);
-    FFd = fd;
-  }
-  int Release() { return std::exchange(FFd, -1); }
-
- private:
-  int FFd;
-};
-
 // Keeps errno across clean-up calls.
 class TErrnoKeeper {
  public:

@@ -35,6 +35,19 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
   return true;
 }
 
+bool ReadAll(int fd, std::string& contents) {
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    contents.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
 bool ToOsName(std::u16string_view name, std::string& osName) {
   if (name.find(u'\0') != std::u16string_view::npos) {
     SetLastError(EINVAL);
@@ -51,27 +64,6 @@ bool FailWithErrno() {
 
 namespace {
 
-// Closes on scope exit; Release() hands the descriptor over.
-class TFd {
- public:
-  explicit TFd(int fd) : FFd(fd) {}
-  ~TFd() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return FFd; }
-  bool Valid() const { return FFd >= 0; }
-  // Closes now and reports whether the close (which may flush) succeeded.
-  bool Close() {
-    const int fd = FFd;
-    FFd = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int FFd;
-};
 
 int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   int fd;
@@ -298,18 +290,9 @@ bool ReadWholeFile(const std::u16string& path, std::string& contents) {
   if (!ToOsName(path, name)) return false;
   TFd fd(OpenRetrying(name.c_str(), O_RDONLY));
   if (!fd.Valid()) return FailWithErrno();
-  // Read to the end rather than trusting the size: files under /proc say 0.
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      contents.clear();
-      return FailWithErrno();
-    }
-    if (n == 0) return true;
-    contents.append(buffer, static_cast<std::size_t>(n));
-  }
+  if (ReadAll(fd.Get(), contents)) return true;
+  contents.clear();
+  return FailWithErrno();
 }
 
 bool ListDirectory(const std::u16string& path, std::vector<std::u16string>& names) {

@@ -16,6 +16,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/descriptor_io.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/os_name.h"
@@ -76,40 +77,22 @@ bool ReadStat(Cardinal id, TStat& stat) {
 class TProcDir {
  public:
   explicit TProcDir(Cardinal id)
-      : FFd(::open(("/proc/" + std::to_string(id)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (FFd < 0) FailWithErrno();
+      : FDir(::open(("/proc/" + std::to_string(id)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (!FDir.Valid()) FailWithErrno();
   }
-  ~TProcDir() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TProcDir(const TProcDir&) = delete;
-  TProcDir& operator=(const TProcDir&) = delete;
 
-  bool Valid() const { return FFd >= 0; }
+  bool Valid() const { return FDir.Valid(); }
 
   bool Read(const char* name, std::string& text) const {
     text.clear();
-    const int fd = ::openat(FFd, name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return FailWithErrno();
-    char buffer[64 * 1024];
-    for (;;) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n > 0) {
-        text.append(buffer, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        const int error = errno;
-        ::close(fd);
-        if (n == 0) return true;
-        SetLastError(static_cast<Cardinal>(error));
-        return false;
-      }
-    }
+    const TFd fd(::openat(FDir.Get(), name, O_RDONLY | O_CLOEXEC));
+    return (fd.Valid() && ReadAll(fd.Get(), text)) || FailWithErrno();
   }
 
   bool ReadLink(const char* name, std::u16string& target) const {
     std::string buffer(256, '\0');
     for (;;) {
-      const ssize_t n = ::readlinkat(FFd, name, buffer.data(), buffer.size());
+      const ssize_t n = ::readlinkat(FDir.Get(), name, buffer.data(), buffer.size());
       if (n < 0) return FailWithErrno();
       if (static_cast<std::size_t>(n) < buffer.size()) {
         buffer.resize(static_cast<std::size_t>(n));
@@ -123,13 +106,13 @@ class TProcDir {
   // The file the entry reaches, links followed.
   bool Identity(const char* name, TFileIdentity& identity) const {
     struct stat st;
-    if (::fstatat(FFd, name, &st, 0) != 0) return FailWithErrno();
+    if (::fstatat(FDir.Get(), name, &st, 0) != 0) return FailWithErrno();
     identity = {st.st_dev, st.st_ino};
     return true;
   }
 
  private:
-  int FFd;
+  TFd FDir;
 };
 
 bool IsStartedAt(Cardinal id, std::uint64_t startTime) {
@@ -224,25 +207,11 @@ int PidFdSendSignal(int fd, int signal) {
   return static_cast<int>(::syscall(SYS_pidfd_send_signal, fd, signal, nullptr, 0u));
 }
 
-class TPidFd {
- public:
-  explicit TPidFd(Cardinal id) : FFd(PidFdOpen(id)) {}
-  ~TPidFd() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TPidFd(const TPidFd&) = delete;
-  TPidFd& operator=(const TPidFd&) = delete;
-  int Get() const { return FFd; }
-
- private:
-  int FFd;
-};
-
 // Whether a failed pidfd_open means that descriptors for processes are
 // missing or refused here, rather than that the id names no process.
 bool PidFdUnavailable(int error) { return error == ENOSYS || error == EPERM || error == EACCES; }
 
-bool WaitForEnd(const TPidFd& process) {
+bool WaitForEnd(const TFd& process) {
   pollfd entry{process.Get(), POLLIN, 0};
   while (::poll(&entry, 1, -1) < 0) {
     if (errno != EINTR) return FailWithErrno();
@@ -385,7 +354,7 @@ bool TerminateProcess(Cardinal id, std::uint64_t startTime, bool waitForEnd) {
     SetLastError(EINVAL);
     return false;
   }
-  const TPidFd process(id);
+  const TFd process(PidFdOpen(id));
   if (process.Get() < 0) {
     const int error = errno;
     if (PidFdUnavailable(error)) return TerminateWithoutPidFd(id, startTime, waitForEnd);
